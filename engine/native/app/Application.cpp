@@ -1,0 +1,53 @@
+#include "app/Application.h"
+
+#include <exception>
+
+#include "app/Log.h"
+#include "project/ScriptHostConfig.h"
+
+namespace Quorvane {
+
+int Application::Run(const std::filesystem::path& projectPath, const CommandLine& options) {
+    // File-system queries can throw (access denied, broken mounts); a user should
+    // see the reason and exit code 1, never an uncaught exception.
+    try {
+        return StartAndLoop(projectPath, options);
+    } catch (const std::exception& error) {
+        LogError(error.what());
+        return 1;
+    }
+}
+
+int Application::StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options) {
+    (void)options;
+    ProjectConfig config;
+    if (!LoadProject(projectPath, config)) return 1;
+
+    // [window] created here, before the script host is looked for.
+    // [renderer] initialised here with the texture root and pixel-perfect flag.
+
+    ScriptHostConfig scriptConfig;
+    scriptConfig.projectRoot = config.projectRoot;
+    scriptConfig.gameAssemblyPath = config.mainAssemblyPath;
+    scriptConfig.scriptHostPath = FindScriptHost(config.projectRoot);
+    scriptConfig.mainClass = config.mainClass;
+    scriptConfig.startScene = config.startScene;
+    scriptConfig.fixedDeltaTime = config.fixedDeltaTime;
+    scriptConfig.x = config.x;
+    scriptConfig.y = config.y;
+
+    if (!FileExists(scriptConfig.scriptHostPath)) {
+        LogError("Script host was not found: " + PathToString(scriptConfig.scriptHostPath));
+        return 1;
+    }
+    if (!FileExists(scriptConfig.gameAssemblyPath)) {
+        LogError("Game assembly was not found: " + PathToString(scriptConfig.gameAssemblyPath));
+        return 1;
+    }
+
+    // [script host] started here (READY), then START / STARTED.
+    // [main loop] runs here until the window closes.
+    return 0;
+}
+
+}  // namespace Quorvane

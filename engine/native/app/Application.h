@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+
+#include "app/CommandLine.h"
+#include "project/ProjectConfig.h"
+
+namespace Quorvane {
+
+class Application {
+public:
+    Application() = default;
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // 0 after the loop ended normally, 1 after any start-up failure.
+    int Run(const std::filesystem::path& projectPath, const CommandLine& options = {});
+
+private:
+    int StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options);
+};
+
+}  // namespace Quorvane

@@ -1,0 +1,90 @@
+#include "app/CommandLine.h"
+
+#include <charconv>
+
+namespace Quorvane {
+namespace {
+
+bool ParseFrameCount(const std::string& text, std::int64_t& frames) {
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), frames, 10);
+    return result.ec == std::errc() && result.ptr == text.data() + text.size() && frames > 0;
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::string& error) {
+    bool projectSeen = false;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (optionsEnded || argument.rfind("--", 0) != 0) {
+            // Only the first folder counts; later ones are ignored on purpose.
+            if (!projectSeen) commandLine.projectPath = argument;
+            projectSeen = true;
+            continue;
+        }
+        std::string name = argument;
+        std::optional<std::string> inlineValue;
+        if (const auto equals = argument.find('='); equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            inlineValue = argument.substr(equals + 1);
+        }
+        const auto takeValue = [&](std::string& value) {
+            if (inlineValue) {
+                value = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= argc) return false;
+            value = argv[++i];
+            return true;
+        };
+
+        if (name == "--") {
+            optionsEnded = true;
+        } else if (name == "--help") {
+            commandLine.showHelp = true;
+        } else if (name == "--version") {
+            commandLine.showVersion = true;
+        } else if (name == "--headless") {
+            commandLine.headless = true;
+        } else if (name == "--frames") {
+            std::string value;
+            std::int64_t frames = 0;
+            if (!takeValue(value) || !ParseFrameCount(value, frames)) {
+                error = "--frames needs a whole number of frames greater than 0.";
+                return false;
+            }
+            commandLine.frames = frames;
+        } else if (name == "--screenshot") {
+            std::string value;
+            if (!takeValue(value) || value.empty()) {
+                error = "--screenshot needs the name of a PNG file to write.";
+                return false;
+            }
+            commandLine.screenshot = value;
+        } else {
+            error = "Unknown option: " + argument + " (see --help).";
+            return false;
+        }
+        if (inlineValue && (name == "--help" || name == "--version" || name == "--headless" || name == "--")) {
+            error = "Option " + name + " takes no value.";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UsageText() {
+    return "Usage: quorvane [options] [project-folder]\n"
+           "\n"
+           "Runs the game in project-folder (default: samples/BasicGame), which holds project.json.\n"
+           "\n"
+           "Options:\n"
+           "  --help             show this text and exit\n"
+           "  --version          show the version and exit\n"
+           "  --headless         run without a window (drawing still happens off screen)\n"
+           "  --frames N         stop after N frames, as if the window had been closed\n"
+           "  --screenshot FILE  write the last drawn frame to FILE as PNG\n";
+}
+
+}  // namespace Quorvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace Quorvane {
+
+struct CommandLine {
+    std::filesystem::path projectPath = "samples/BasicGame";
+    bool showHelp = false;
+    bool showVersion = false;
+    bool headless = false;
+    std::optional<std::int64_t> frames;  // end the loop after this many frames
+    std::filesystem::path screenshot;    // empty: no screenshot
+};
+
+// False with a message in error when an option is unknown or lacks its value.
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::string& error);
+std::string UsageText();
+inline constexpr const char* kVersion = "0.1.0";
+
+}  // namespace Quorvane

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+#include "app/CommandLine.h"
+#include "app/Log.h"
+#include "app/Numbers.h"
+#include "support/TempDir.h"
+
+using namespace Quorvane;
+using QuorvaneTest::TempDir;
+
+TEST(Log, PrefixesStreamsAndEmptyMessage) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    LogInfo("");
+    LogWarn("two\nlines");
+    LogError("bad");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Info] \n[Warn] two\nlines\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] bad\n");
+}
+
+TEST(FileHelpers, ReadExistsResolve) {
+    TempDir dir;
+    const auto file = dir.Write("a.txt", "one\r\ntwo\r\n");
+    EXPECT_EQ(ReadTextFile(file), "one\r\ntwo\r\n");
+    EXPECT_EQ(ReadTextFile(dir.Write("empty", "")), "");
+    try {
+        ReadTextFile("no/such/file.txt");
+        FAIL();
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Could not open file: no/such/file.txt");
+    }
+    EXPECT_TRUE(FileExists(dir.Path()));
+    EXPECT_FALSE(FileExists(dir.Path() / "missing"));
+
+    EXPECT_EQ(ResolvePath("/ignored", dir.Path() / "x/../a.txt"), file);
+    EXPECT_EQ(ResolvePath(dir.Path(), "a/../b"), dir.Path() / "b");
+    EXPECT_EQ(ResolvePath(dir.Path(), ""), dir.Path());
+    EXPECT_EQ(PathToString(std::filesystem::u8path("/t/\xC3\xA9.png")), "/t/\xC3\xA9.png");
+}
+
+TEST(Numbers, ClassicFormsWhateverTheLocale) {
+    EXPECT_EQ(FormatStreamFloat(1.0f / 60.0f), "0.0166667");
+    EXPECT_EQ(FormatStreamFloat(0.1f), "0.1");
+    EXPECT_EQ(FormatStreamFloat(0.0f), "0");
+    EXPECT_EQ(FormatStreamFloat(0.00001f), "1e-05");
+    EXPECT_EQ(FormatFixed6(1.0f / 60.0f), "0.016667");
+    EXPECT_EQ(FormatFixed6(0.0f), "0.000000");
+    EXPECT_EQ(FormatFixed6(-2.5f), "-2.500000");
+
+    EXPECT_EQ(ParseFloatPrefix("12.5px"), 12.5f);
+    EXPECT_EQ(ParseFloatPrefix("  -3e2"), -300.0f);
+    EXPECT_EQ(ParseFloatPrefix("+0x1p3"), 8.0f);
+    EXPECT_TRUE(std::isinf(*ParseFloatPrefix("-inf")));
+    EXPECT_TRUE(std::isnan(*ParseFloatPrefix("nan")));
+    EXPECT_FALSE(ParseFloatPrefix("px"));
+    EXPECT_FALSE(ParseFloatPrefix(""));
+    EXPECT_FALSE(ParseFloatPrefix("1e99"));
+
+    EXPECT_EQ(ParseIntPrefix("12.9"), 12);
+    EXPECT_EQ(ParseIntPrefix(" -2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseIntPrefix("+7"), 7);
+    EXPECT_FALSE(ParseIntPrefix("2147483648"));
+    EXPECT_FALSE(ParseIntPrefix("99999999999999999999999"));
+    EXPECT_FALSE(ParseIntPrefix("x1"));
+}
+
+TEST(CommandLine, OptionsAndProjectFolder) {
+    struct Case {
+        std::vector<const char*> args;
+        bool ok;
+        std::string project;
+        bool headless;
+        std::int64_t frames;
+    };
+    const Case cases[] = {
+        {{"q"}, true, "samples/BasicGame", false, 0},
+        {{"q", "games/A", "games/B"}, true, "games/A", false, 0},
+        {{"q", "--headless", "--frames", "3", "G"}, true, "G", true, 3},
+        {{"q", "--frames=5"}, true, "samples/BasicGame", false, 5},
+        {{"q", "--", "--odd"}, true, "--odd", false, 0},
+        {{"q", "--frames", "0"}, false, "", false, 0},
+        {{"q", "--frames"}, false, "", false, 0},
+        {{"q", "--frames", "2x"}, false, "", false, 0},
+        {{"q", "--bogus"}, false, "", false, 0},
+        {{"q", "--screenshot"}, false, "", false, 0},
+    };
+    for (const Case& c : cases) {
+        CommandLine line;
+        std::string error;
+        const bool ok = ParseCommandLine(static_cast<int>(c.args.size()), c.args.data(), line, error);
+        EXPECT_EQ(ok, c.ok) << c.args.back();
+        if (!ok) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(line.projectPath, c.project);
+        EXPECT_EQ(line.headless, c.headless);
+        EXPECT_EQ(line.frames.value_or(0), c.frames);
+    }
+}

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "support/Subprocess.h"
+#include "support/TempDir.h"
+
+using QuorvaneTest::ProcessOptions;
+using QuorvaneTest::RunProcess;
+using QuorvaneTest::TempDir;
+
+namespace {
+
+const std::string kRuntime = QUORVANE_EXE;
+const std::filesystem::path kHostBuildPath = "engine/csharp/ScriptHost/bin/Debug/net8.0/Quorvane.ScriptHost.dll";
+
+QuorvaneTest::ProcessResult RunIn(const std::filesystem::path& cwd, std::vector<std::string> args) {
+    args.insert(args.begin(), kRuntime);
+    ProcessOptions options;
+    options.workingDirectory = cwd;
+    return RunProcess(args, options);
+}
+
+}  // namespace
+
+TEST(Startup, MissingProjectFileNamesTheAbsolutePath) {
+    TempDir cwd;
+    const auto result = RunIn(cwd.Path(), {"--headless"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "[Error] Could not open file: " + (cwd.Path() / "samples/BasicGame/project.json").string() + "\n");
+    EXPECT_EQ(result.out, "");
+}
+
+TEST(Startup, ProjectErrorsEndWithExitCodeOne) {
+    struct Case { std::string json; std::string message; };
+    const Case cases[] = {
+        {R"({"name": "NoMain"})", "project.json must define mainClass."},
+        {R"({"mainClass": "M", "height": 5000000000})", "stoul argument out of range"},
+    };
+    for (const Case& c : cases) {
+        TempDir cwd;
+        cwd.Write("game/project.json", c.json);
+        const auto result = RunIn(cwd.Path(), {"--headless", "game", "ignored"});
+        EXPECT_EQ(result.exitCode, 1) << c.json;
+        EXPECT_EQ(result.err, "[Error] " + c.message + "\n") << c.json;
+    }
+}
+
+TEST(Startup, MissingScriptHostThenMissingGameAssembly) {
+    TempDir cwd;
+    cwd.Write("game/project.json", R"({"mainClass": "M", "mainAssembly": "Game.dll"})");
+    auto result = RunIn(cwd.Path(), {"--headless", "game"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "[Error] Script host was not found: " + (cwd.Path() / kHostBuildPath).string() + "\n");
+
+    cwd.Write(kHostBuildPath, "");
+    result = RunIn(cwd.Path(), {"--headless", "game"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "[Error] Game assembly was not found: " + (cwd.Path() / "game/Game.dll").string() + "\n");
+}
+
+TEST(Startup, HelpVersionAndUnknownOption) {
+    TempDir cwd;
+    auto result = RunIn(cwd.Path(), {"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("Usage: quorvane"), std::string::npos);
+    result = RunIn(cwd.Path(), {"--version"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out.rfind("quorvane ", 0), 0u);
+    result = RunIn(cwd.Path(), {"--fullscreen"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "[Error] Unknown option: --fullscreen (see --help).\n");
+}

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+#include "project/ProjectConfig.h"
+#include "support/TempDir.h"
+
+using namespace Quorvane;
+using QuorvaneTest::TempDir;
+
+TEST(JsonReaders, FindKeysByShapeAnywhereInTheText) {
+    const std::string json = R"({
+        "inner": { "name": "nested", "x": 3.5 },
+        "name": "outer",
+        "width": "800", "width": 640,
+        "height": 60.5,
+        "targetFps": -1,
+        "pixelPerfect": True,
+        "enableFrameLimiter": false,
+        "title": "Say \"hi\"",
+        "maxDeltaTime": 1e-3,
+        "y": .5,
+        "wrap": 4294967295,
+        "empty": "",
+        "multi": "a
+b"
+    })";
+    EXPECT_EQ(ReadJsonString(json, "name", "d"), "nested");   // earlier occurrence wins, at any depth
+    EXPECT_EQ(ReadJsonString(json, "title", "d"), "Say \\"); // ends at the first quote, backslash kept
+    EXPECT_EQ(ReadJsonString(json, "empty", "d"), "");
+    EXPECT_EQ(ReadJsonString(json, "multi", "d"), "a\nb");
+    EXPECT_EQ(ReadJsonString(json, "missing", "d"), "d");
+    EXPECT_EQ(ReadJsonString(json, "width", "d"), "800");
+
+    EXPECT_EQ(ReadJsonInt(json, "width", 1), 640);     // the string-shaped first entry is skipped
+    EXPECT_EQ(ReadJsonInt(json, "height", 1), 60);     // stops at the first non-digit
+    EXPECT_EQ(ReadJsonInt(json, "targetFps", 240), 240);
+    EXPECT_EQ(ReadJsonInt(json, "wrap", 0), -1);
+    EXPECT_EQ(ReadJsonInt(json, "Width", 7), 7);       // case-sensitive
+
+    EXPECT_FLOAT_EQ(ReadJsonFloat(json, "x", 0), 3.5f);
+    EXPECT_FLOAT_EQ(ReadJsonFloat(json, "maxDeltaTime", 0), 1.0f);  // no exponent
+    EXPECT_FLOAT_EQ(ReadJsonFloat(json, "y", 9), 9.0f);             // ".5" does not match
+    EXPECT_FLOAT_EQ(ReadJsonFloat(R"("v": -2.25)", "v", 0), -2.25f);
+
+    EXPECT_TRUE(ReadJsonBool(json, "pixelPerfect", true));
+    EXPECT_FALSE(ReadJsonBool(json, "pixelPerfect", false));
+    EXPECT_FALSE(ReadJsonBool(json, "enableFrameLimiter", true));
+}
+
+TEST(JsonReaders, OutOfRangeNumbersRaiseWithTheirTexts) {
+    try {
+        ReadJsonInt(R"("width": 4294967296)", "width", 0);
+        FAIL() << "no error";
+    } catch (const std::out_of_range& error) {
+        EXPECT_STREQ(error.what(), "stoul argument out of range");
+    }
+    try {
+        ReadJsonFloat(R"("x": 1)" + std::string(60, '0'), "x", 0);
+        FAIL() << "no error";
+    } catch (const std::out_of_range& error) {
+        EXPECT_STREQ(error.what(), "stof argument out of range");
+    }
+}
+
+TEST(ParseColor, Table) {
+    const Color fallback{18, 20, 26};
+    struct Case { const char* text; Color expected; };
+    const Case cases[] = {
+        {"#FFFFFF", {255, 255, 255}},
+        {"#ffffff", {255, 255, 255}},
+        {"#102030", {16, 32, 48}},
+        {"#1g2h3i", {1, 2, 3}},     // a pair stops at its first non-hex character
+        {"#fff", fallback},
+        {"12141a", fallback},
+        {"#12141a0", fallback},
+        {"#g01020", fallback},      // no digit at all in a pair
+        {"", fallback},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseColor(c.text, fallback), c.expected) << c.text;
+    }
+}
+
+namespace {
+
+struct Loaded {
+    bool ok;
+    ProjectConfig config;
+};
+
+Loaded Load(const TempDir& dir, const std::string& json, const std::string& folder = "game") {
+    dir.Write(std::filesystem::path(folder) / "project.json", json);
+    Loaded loaded{false, {}};
+    loaded.ok = LoadProject(dir.Path() / folder, loaded.config);
+    return loaded;
+}
+
+}  // namespace
+
+TEST(LoadProject, OnlyMainClassGivesEveryDefault) {
+    TempDir dir;
+    const Loaded loaded = Load(dir, R"({"mainClass": "Game.Main"})", "My Game");
+    ASSERT_TRUE(loaded.ok);
+    const ProjectConfig& c = loaded.config;
+    EXPECT_EQ(c.name, "My Game");
+    EXPECT_EQ(c.projectRoot, dir.Path() / "My Game");
+    EXPECT_EQ(c.mainAssemblyPath, dir.Path() / "My Game");
+    EXPECT_EQ(c.mainClass, "Game.Main");
+    EXPECT_EQ(c.windowSettings.width, 1280);
+    EXPECT_EQ(c.windowSettings.height, 720);
+    EXPECT_EQ(c.windowSettings.title, "Quorvane");
+    EXPECT_EQ(c.backgroundColor, (Color{18, 20, 26}));
+    EXPECT_TRUE(c.pixelPerfect);
+    EXPECT_EQ(c.targetFps, 240);
+    EXPECT_TRUE(c.enableFrameLimiter);
+    EXPECT_FLOAT_EQ(c.maxDeltaTime, 0.05f);
+    EXPECT_EQ(c.fixedDeltaTime, 1.0f / 60.0f);
+    EXPECT_EQ(c.x, 0.0f);
+    EXPECT_EQ(c.y, 0.0f);
+}
+
+TEST(LoadProject, FixedDeltaTimeRules) {
+    struct Case { const char* json; float expected; };
+    const Case cases[] = {
+        {R"("fixedDeltaTime": 0.02)", 1.0f / 60.0f},
+        {R"("fixedPhysicsFps": 0, "fixedDeltaTime": 0.02)", 0.02f},
+        {R"("fixedPhysicsFps": 50, "fixedDeltaTime": 0.5)", 0.02f},
+        {R"("fixedPhysicsFps": 4294967295, "fixedDeltaTime": 0.25)", 0.25f},  // wrapped negative
+        {R"("fixedPhysicsFps": 0)", 1.0f / 60.0f},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const Loaded loaded = Load(dir, std::string(R"({"mainClass": "M", )") + c.json + "}");
+        ASSERT_TRUE(loaded.ok) << c.json;
+        EXPECT_EQ(loaded.config.fixedDeltaTime, c.expected) << c.json;
+    }
+}
+
+TEST(LoadProject, ReadsEveryKey) {
+    TempDir dir;
+    dir.Write("abs/Game.dll", "");
+    const std::string json = R"({"name": "N", "mainClass": "M", "startScene": "S",
+        "mainAssembly": "bin/../out/Game.dll", "width": 800, "height": 600, "title": "T",
+        "backgroundColor": "#010203", "pixelPerfect": false, "targetFps": 60,
+        "enableFrameLimiter": false, "maxDeltaTime": 0.1, "x": 12.5, "y": -3})";
+    const Loaded loaded = Load(dir, json);
+    ASSERT_TRUE(loaded.ok);
+    const ProjectConfig& c = loaded.config;
+    EXPECT_EQ(c.name, "N");
+    EXPECT_EQ(c.startScene, "S");
+    EXPECT_EQ(c.mainAssemblyPath, dir.Path() / "game/out/Game.dll");  // against the project, not the cwd
+    EXPECT_EQ(c.windowSettings.width, 800);
+    EXPECT_EQ(c.windowSettings.height, 600);
+    EXPECT_EQ(c.windowSettings.title, "T");
+    EXPECT_EQ(c.backgroundColor, (Color{1, 2, 3}));
+    EXPECT_FALSE(c.pixelPerfect);
+    EXPECT_EQ(c.targetFps, 60);
+    EXPECT_FALSE(c.enableFrameLimiter);
+    EXPECT_FLOAT_EQ(c.maxDeltaTime, 0.1f);
+    EXPECT_FLOAT_EQ(c.x, 12.5f);
+    EXPECT_FLOAT_EQ(c.y, -3.0f);
+
+    const Loaded absolute = Load(dir, R"({"mainClass": "M", "mainAssembly": ")" + (dir.Path() / "abs/./Game.dll").string() + "\"}");
+    ASSERT_TRUE(absolute.ok);
+    EXPECT_EQ(absolute.config.mainAssemblyPath, dir.Path() / "abs/Game.dll");
+}
+
+TEST(LoadProject, FailuresAreLoggedAndReturnFalse) {
+    struct Case { const char* json; const char* message; };
+    const Case cases[] = {
+        {R"({"name": "x"})", "project.json must define mainClass."},
+        {R"({"mainClass": ""})", "project.json must define mainClass."},
+        {R"({"mainClass": 5})", "project.json must define mainClass."},
+        {R"({"width": 99999999999})", "stoul argument out of range"},  // reported instead of mainClass
+        {R"({"mainClass": "M", "x": 1000000000000000000000000000000000000000.0})", "stof argument out of range"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        testing::internal::CaptureStderr();
+        const Loaded loaded = Load(dir, c.json);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(loaded.ok) << c.json;
+        EXPECT_EQ(err, std::string("[Error] ") + c.message + "\n") << c.json;
+    }
+
+    TempDir dir;
+    ProjectConfig config;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadProject(dir.Path() / "nowhere", config));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "[Error] Could not open file: " + (dir.Path() / "nowhere" / "project.json").string() + "\n");
+}

@@ -69,3 +69,24 @@ TEST(Startup, HelpVersionAndUnknownOption) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "[Error] Unknown option: --fullscreen (see --help).\n");
 }
+
+TEST(Startup, StartsTheHostThroughDotnetRootAndShutsItDown) {
+    TempDir cwd;
+    cwd.Write("game/project.json", R"({"mainClass": "Game.Main", "name": "Fake"})");
+    cwd.Write(kHostBuildPath, "");
+    const auto record = cwd.Path() / "record.txt";
+    ProcessOptions options;
+    options.workingDirectory = cwd.Path();
+    options.env["DOTNET_ROOT"] = FAKE_DOTNET_DIR;
+    options.env["QUORVANE_FAKE_RECORD"] = record.string();
+    options.env["QUORVANE_FAKE_SCENARIO"] = "pre_ready=LOG|Info|game loading";
+    const auto result = RunProcess({kRuntime, "--headless", "--frames", "3", "game"}, options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.find("[Info] game loading\n[Info] C# script host started.\n"), 0u) << result.out;
+    EXPECT_NE(result.out.find("[Info] Running project: Fake\n"), std::string::npos) << result.out;
+    const std::string lines = QuorvaneTest::ReadFile(record);
+    EXPECT_NE(lines.find("CWD|" + (cwd.Path() / "game").string() + "\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("IN|START\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("IN|SHUTDOWN\nEXIT\n"), std::string::npos) << lines;
+}

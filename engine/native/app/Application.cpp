@@ -45,8 +45,13 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
         return 1;
     }
 
-    // [script host] started here (READY), then START / STARTED.
+    if (!scriptRuntime.Start(scriptConfig)) return 1;
+    // A host that never says STARTED still gets its frames.
+    scriptRuntime.SendStart();
+
+    LogInfo("Running project: " + config.name);
     // [main loop] runs here until the window closes.
+    scriptRuntime.Shutdown();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "project/ProjectConfig.h"
+#include "scripting/ScriptRuntime.h"
 
 namespace Quorvane {
 
@@ -18,6 +19,9 @@ public:
 
 private:
     int StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options);
+
+    // Destroyed in reverse order: the script host is shut down first.
+    ScriptRuntime scriptRuntime;
 };
 
 }  // namespace Quorvane

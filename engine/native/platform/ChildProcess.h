@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Quorvane {
+
+// A child process whose stdin is fed by us and whose stdout and stderr come
+// back on one pipe. Nothing here blocks without a limit.
+class ChildProcess {
+public:
+    enum class StartError { None, StdinPipe, StdinConfigure, StdoutPipe, StdoutConfigure, Launch };
+
+    ChildProcess();
+    ~ChildProcess();  // Close()
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // program: a path, or a bare name searched on PATH. Arguments arrive intact.
+    StartError Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                     const std::filesystem::path& workingDirectory);
+    bool IsRunning() const;  // started and not yet reaped by us
+
+    // Best effort: a child that has gone, or stopped reading, never stalls us
+    // for more than a short bounded wait.
+    void Write(std::string_view bytes);
+    // Bytes that can be read now without blocking; 0 when none or the pipe is closed.
+    std::size_t Available();
+    std::size_t Read(char* buffer, std::size_t size);
+    // Waits at most the given time, returning early when output arrives.
+    void WaitForOutput(int milliseconds);
+    // True once the child has exited (and been reaped) within the limit.
+    bool WaitForExit(int milliseconds);
+    void Terminate();  // kill and reap
+    // Closes our pipe ends. A child still running is left to the caller's Terminate.
+    void Close();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};
+
+// Name of the dotnet executable file and of the variable naming the user's home folder.
+extern const char* const kDotnetFileName;
+extern const char* const kUserHomeVariable;
+
+}  // namespace Quorvane

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace Quorvane {
+
+// Levels, not events: what is down when the frame is sent. Key indices are
+// Windows virtual-key codes on every platform; buttons 0 left, 1 right, 2 middle.
+class InputState {
+public:
+    void SetKey(std::uint32_t key, bool down);
+    void SetMouseButton(std::uint32_t button, bool down);
+    void SetMousePosition(std::int32_t x, std::int32_t y);
+
+    std::string FormatPressedKeys() const;     // "16,65", or "" when none
+    std::string FormatPressedButtons() const;  // "0,2", or ""
+    std::int32_t GetMouseX() const { return mouseX; }
+    std::int32_t GetMouseY() const { return mouseY; }
+    bool IsKeyDown(std::uint32_t key) const { return key < keys.size() && keys[key]; }
+
+private:
+    std::array<bool, 256> keys{};
+    std::array<bool, 8> mouseButtons{};
+    std::int32_t mouseX = 0;
+    std::int32_t mouseY = 0;
+};
+
+// The one process-wide record that the window writes and the frame exchange reads.
+InputState& ProcessInputState();
+
+}  // namespace Quorvane

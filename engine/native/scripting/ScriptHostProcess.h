@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/ChildProcess.h"
+#include "platform/InputState.h"
+#include "project/ScriptHostConfig.h"
+#include "scripting/WireProtocol.h"
+
+namespace Quorvane {
+
+// The runtime's end of the script host: launch, line exchange with time
+// limits, shutdown. Single-threaded; no read ever blocks.
+class ScriptHostProcess {
+public:
+    static constexpr int kReadyTimeoutMs = 5000;
+    static constexpr int kStartedTimeoutMs = 5000;
+    static constexpr int kFrameTimeoutMs = 500;
+    static constexpr int kShutdownTimeoutMs = 300;
+    // A line longer than this is dropped, so a host that never sends a line
+    // feed cannot exhaust our memory.
+    static constexpr std::size_t kMaxPendingBytes = 16u * 1024u * 1024u;
+
+    ScriptHostProcess() = default;
+    ~ScriptHostProcess();
+    ScriptHostProcess(const ScriptHostProcess&) = delete;
+    ScriptHostProcess& operator=(const ScriptHostProcess&) = delete;
+
+    bool Start(const ScriptHostConfig& config);
+    void SendStart();
+    void RunFrame(float deltaTime, const InputState& input = ProcessInputState());
+    void Shutdown();
+
+    const FrameSnapshot& GetSnapshot() const { return state.snapshot; }
+    bool IsReady() const { return state.ready; }
+    bool IsStarted() const { return state.started; }
+    bool FrameEnded() const { return state.frameEnded; }
+
+    // dotnet under DOTNET_ROOT, then under the user's home .dotnet, then the bare name.
+    static std::filesystem::path FindDotnetHost();
+    // The host's arguments after the dotnet executable, in launch order.
+    static std::vector<std::string> BuildArguments(const ScriptHostConfig& config);
+
+private:
+    enum class Token { Ready, Started, EndFrame };
+
+    bool Fail(const std::string& message);
+    void WriteLine(const std::string& line);
+    void ReadAvailableLines();
+    void WaitForLine(Token token, int limitMs);
+    bool TokenSeen(Token token) const;
+
+    ChildProcess child;
+    ProtocolState state;
+    std::string pending;
+    bool discardingLongLine = false;
+    bool launched = false;
+};
+
+}  // namespace Quorvane

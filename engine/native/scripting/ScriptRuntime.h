@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+
+#include "scripting/ScriptHostProcess.h"
+
+namespace Quorvane {
+
+// What the Application sees of the script host bridge.
+class ScriptRuntime {
+public:
+    ScriptRuntime() : process(std::make_unique<ScriptHostProcess>()) {}
+    ~ScriptRuntime() { Shutdown(); }
+    ScriptRuntime(const ScriptRuntime&) = delete;
+    ScriptRuntime& operator=(const ScriptRuntime&) = delete;
+
+    bool Start(const ScriptHostConfig& config) { return process->Start(config); }
+    void SendStart() { process->SendStart(); }
+    void RunFrame(float deltaTime) { process->RunFrame(deltaTime); }
+    const FrameSnapshot& GetSnapshot() const { return process->GetSnapshot(); }
+    void Shutdown() {
+        if (process) process->Shutdown();
+    }
+
+private:
+    std::unique_ptr<ScriptHostProcess> process;
+};
+
+}  // namespace Quorvane

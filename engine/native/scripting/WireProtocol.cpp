@@ -1,0 +1,201 @@
+#include "scripting/WireProtocol.h"
+
+#include <exception>
+#include <optional>
+
+#include "app/Log.h"
+#include "app/Numbers.h"
+
+namespace Quorvane {
+namespace {
+
+// Beyond this many distinct texture texts the memo starts over, so a host that
+// invents a new name every frame cannot grow it without bound.
+constexpr std::size_t kMaxRememberedTextures = 4096;
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool ParseFlag(std::string_view field) { return field == "True" || field == "true"; }
+
+// Fields are read left to right into a record that is appended only when all
+// of them parsed, so a bad field drops the whole line.
+struct FieldReader {
+    const std::vector<std::string_view>& fields;
+    bool ok = true;
+
+    float Float(std::size_t index) {
+        const std::optional<float> value = ParseFloatPrefix(fields[index]);
+        ok = ok && value.has_value();
+        return value.value_or(0.0f);
+    }
+    std::int32_t Int(std::size_t index) {
+        const std::optional<std::int32_t> value = ParseIntPrefix(fields[index]);
+        ok = ok && value.has_value();
+        return value.value_or(0);
+    }
+    Color ColorAt(std::size_t first) {
+        const auto channel = [&](std::size_t index) { return static_cast<std::uint8_t>(Int(index) & 0xFF); };
+        Color color;
+        color.r = channel(first);
+        color.g = channel(first + 1);
+        color.b = channel(first + 2);
+        return color;
+    }
+    RectCommand Rect() {
+        RectCommand rect;
+        rect.x = Float(1);
+        rect.y = Float(2);
+        rect.width = Float(3);
+        rect.height = Float(4);
+        rect.color = ColorAt(5);
+        return rect;
+    }
+};
+
+void ParseLogLine(std::string_view line) {
+    const std::string_view rest = line.substr(4);
+    const std::size_t bar = rest.find('|');
+    if (bar == std::string_view::npos) return;
+    const std::string_view level = rest.substr(0, bar);
+    const std::string message(rest.substr(bar + 1));
+    if (level == "Warn") {
+        LogWarn(message);
+    } else if (level == "Error") {
+        LogError(message);
+    } else {
+        LogInfo(message);
+    }
+}
+
+void ParseRectLine(ProtocolState& state, std::vector<RectCommand>& list) {
+    if (state.fields.size() != 8) return;
+    FieldReader reader{state.fields};
+    const RectCommand rect = reader.Rect();
+    if (reader.ok) list.push_back(rect);
+}
+
+const std::filesystem::path* ResolveTexture(ProtocolState& state, std::string_view text) {
+    if (const auto found = state.resolvedTextures.find(text); found != state.resolvedTextures.end()) {
+        return &found->second;
+    }
+    const std::string key(text);
+    std::filesystem::path resolved;
+    try {
+        resolved = ResolvePath(state.projectRoot, std::filesystem::path(key));
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    if (state.resolvedTextures.size() >= kMaxRememberedTextures) state.resolvedTextures.clear();
+    return &state.resolvedTextures.emplace(key, std::move(resolved)).first->second;
+}
+
+void ParseSpriteLine(ProtocolState& state) {
+    const std::vector<std::string_view>& fields = state.fields;
+    if (fields.size() != 9 && fields.size() != 11) return;
+    FieldReader reader{fields};
+    const RectCommand rect = reader.Rect();
+    if (!reader.ok) return;
+    const std::filesystem::path* texture = ResolveTexture(state, fields[8]);
+    if (texture == nullptr) return;
+    SpriteCommand& sprite = state.snapshot.sprites.emplace_back();
+    sprite.x = rect.x;
+    sprite.y = rect.y;
+    sprite.width = rect.width;
+    sprite.height = rect.height;
+    sprite.color = rect.color;
+    sprite.texturePath = *texture;
+    if (fields.size() == 11) {
+        sprite.flipX = ParseFlag(fields[9]);
+        sprite.flipY = ParseFlag(fields[10]);
+    }
+}
+
+void ParseCameraLine(ProtocolState& state) {
+    const std::vector<std::string_view>& fields = state.fields;
+    if (fields.size() < 3) return;
+    FieldReader reader{fields};
+    CameraState camera = state.snapshot.camera;
+    camera.x = reader.Float(1);
+    camera.y = reader.Float(2);
+    if (fields.size() >= 6) {
+        camera.zoom = reader.Float(3);
+        camera.viewWidth = reader.Float(4);
+        camera.viewHeight = reader.Float(5);
+    }
+    if (reader.ok) state.snapshot.camera = camera;
+}
+
+void ParseColliderLine(ProtocolState& state) {
+    if (state.fields.size() != 6) return;
+    FieldReader reader{state.fields};
+    ColliderCommand collider;
+    collider.id = reader.Int(1);
+    collider.x = reader.Float(2);
+    collider.y = reader.Float(3);
+    collider.width = reader.Float(4);
+    collider.height = reader.Float(5);
+    if (reader.ok) state.snapshot.colliders.push_back(collider);
+}
+
+}  // namespace
+
+void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t bar = line.find('|', start);
+        if (bar == std::string_view::npos) break;
+        fields.push_back(line.substr(start, bar - start));
+        start = bar + 1;
+    }
+    if (start < line.size()) fields.push_back(line.substr(start));
+}
+
+void HandleLine(ProtocolState& state, std::string_view line) {
+    if (line == "READY") {
+        state.ready = true;
+    } else if (line == "STARTED") {
+        state.started = true;
+    } else if (line == "END_FRAME") {
+        state.frameEnded = true;
+    } else if (StartsWith(line, "LOG|")) {
+        ParseLogLine(line);
+    } else if (StartsWith(line, "RECT|")) {
+        SplitFields(line, state.fields);
+        ParseRectLine(state, state.snapshot.rects);
+    } else if (StartsWith(line, "SPRITE|")) {
+        SplitFields(line, state.fields);
+        ParseSpriteLine(state);
+    } else if (StartsWith(line, "CAMERA|")) {
+        SplitFields(line, state.fields);
+        ParseCameraLine(state);
+    } else if (StartsWith(line, "COLLIDER|")) {
+        SplitFields(line, state.fields);
+        ParseColliderLine(state);
+    } else if (StartsWith(line, "DEBUG_RECT|")) {
+        SplitFields(line, state.fields);
+        ParseRectLine(state, state.snapshot.debugRects);
+    } else if (StartsWith(line, "ERROR|")) {
+        LogError(std::string(line.substr(6)));
+    } else if (!line.empty()) {
+        LogInfo("[ScriptHost] " + std::string(line));
+    }
+}
+
+std::string ComposeFrameLine(float deltaTime, const InputState& input) {
+    std::string command = "FRAME|";
+    command += FormatStreamFloat(deltaTime);
+    command += '|';
+    command += input.FormatPressedKeys();
+    command += '|';
+    command += std::to_string(input.GetMouseX());
+    command += ',';
+    command += std::to_string(input.GetMouseY());
+    command += '|';
+    command += input.FormatPressedButtons();
+    return command;
+}
+
+}  // namespace Quorvane

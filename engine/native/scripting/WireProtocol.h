@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/InputState.h"
+#include "scripting/FrameSnapshot.h"
+
+namespace Quorvane {
+
+// Lets the texture memo be searched with a string_view, without a temporary string.
+struct TransparentStringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// What received lines act on: the snapshot and the three conversation flags.
+struct ProtocolState {
+    FrameSnapshot snapshot;
+    bool ready = false;
+    bool started = false;
+    bool frameEnded = false;
+    std::filesystem::path projectRoot;  // base of relative sprite textures
+
+    // Texture text -> resolved path. Hosts repeat the same few texture texts
+    // every frame; resolving each costs file-system calls.
+    std::unordered_map<std::string, std::filesystem::path, TransparentStringHash, std::equal_to<>> resolvedTextures;
+    std::vector<std::string_view> fields;  // scratch, reused line after line
+};
+
+// Splits at "|"; a trailing empty field does not count ("A|1|" has 2 fields).
+void SplitFields(std::string_view line, std::vector<std::string_view>& fields);
+
+// Applies one received line (line feed and one trailing CR already removed).
+// Malformed lines are dropped silently; nothing is thrown.
+void HandleLine(ProtocolState& state, std::string_view line);
+
+// "FRAME|dt|keys|x,y|buttons"
+std::string ComposeFrameLine(float deltaTime, const InputState& input);
+
+}  // namespace Quorvane

@@ -1,0 +1,115 @@
+// A stand-in for "dotnet <script host> ..." that misbehaves on request.
+// QUORVANE_FAKE_SCENARIO holds key=value pairs separated by ';':
+//   ready=never | ready_delay_ms=N | pre_ready=L~L | stderr=TEXT | flood=BYTES
+//   started=never | frame_reply=L~L ("{n}" becomes the frame number)
+//   frame_delay_ms=N | end_frame=never | die_after_frames=N | shutdown=ignore
+// QUORVANE_FAKE_RECORD names a file that receives ARG|, CWD|, IN| and EXIT lines.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+std::map<std::string, std::string> scenario;
+std::ofstream record;
+
+std::string Get(const std::string& key, const std::string& fallback = "") {
+    const auto found = scenario.find(key);
+    return found == scenario.end() ? fallback : found->second;
+}
+
+int GetInt(const std::string& key, int fallback) {
+    const std::string value = Get(key);
+    return value.empty() ? fallback : std::atoi(value.c_str());
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void Note(const std::string& text) {
+    if (record.is_open()) record << text << '\n' << std::flush;
+}
+
+void Send(const std::string& lines, int frame) {
+    std::string text;
+    std::size_t start = 0;
+    while (start <= lines.size() && !lines.empty()) {
+        std::size_t tilde = lines.find('~', start);
+        if (tilde == std::string::npos) tilde = lines.size();
+        std::string line = lines.substr(start, tilde - start);
+        for (std::size_t at; (at = line.find("{n}")) != std::string::npos;) line.replace(at, 3, std::to_string(frame));
+        text += line + "\n";
+        start = tilde + 1;
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const char* text = std::getenv("QUORVANE_FAKE_SCENARIO")) {
+        std::string all = text;
+        std::size_t start = 0;
+        while (start < all.size()) {
+            std::size_t semi = all.find(';', start);
+            if (semi == std::string::npos) semi = all.size();
+            const std::string pair = all.substr(start, semi - start);
+            const std::size_t equals = pair.find('=');
+            if (equals != std::string::npos) scenario[pair.substr(0, equals)] = pair.substr(equals + 1);
+            start = semi + 1;
+        }
+    }
+    if (const char* path = std::getenv("QUORVANE_FAKE_RECORD")) record.open(path, std::ios::app);
+    for (int i = 1; i < argc; ++i) Note(std::string("ARG|") + argv[i]);
+    char cwd[4096] = {};
+    if (getcwd(cwd, sizeof cwd)) Note(std::string("CWD|") + cwd);
+
+    if (!Get("stderr").empty()) std::fprintf(stderr, "%s\n", Get("stderr").c_str());
+    std::fflush(stderr);
+    if (const int flood = GetInt("flood", 0); flood > 0) {
+        const std::string chunk(64 * 1024, 'x');
+        for (int sent = 0; sent < flood; sent += static_cast<int>(chunk.size())) std::fwrite(chunk.data(), 1, chunk.size(), stdout);
+        std::fputs("\n", stdout);
+    }
+    Send(Get("pre_ready"), 0);
+    std::fflush(stdout);
+    Sleep(GetInt("ready_delay_ms", 0));
+    if (Get("ready") != "never") std::fputs("READY\n", stdout);
+    std::fflush(stdout);
+
+    int frame = 0;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        Note("IN|" + line);
+        if (line == "START") {
+            if (Get("started") != "never") std::fputs("STARTED\n", stdout);
+        } else if (line.rfind("FRAME|", 0) == 0) {
+            ++frame;
+            std::fflush(stdout);
+            Sleep(GetInt("frame_delay_ms", 0));
+            Send(Get("frame_reply"), frame);
+            if (Get("end_frame") != "never") std::fputs("END_FRAME\n", stdout);
+            if (frame == GetInt("die_after_frames", -1)) {
+                std::fflush(stdout);
+                Note("EXIT");
+                return 0;
+            }
+        } else if (line == "SHUTDOWN") {
+            if (Get("shutdown") == "ignore") {
+                for (;;) Sleep(1000);
+            }
+            Note("EXIT");
+            return 0;
+        }
+        std::fflush(stdout);
+    }
+    Note("EOF");
+    return 0;
+}

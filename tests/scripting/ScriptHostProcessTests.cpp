@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "scripting/ScriptHostProcess.h"
+#include "scripting/ScriptRuntime.h"
+#include "support/ProcessProbe.h"
+#include "support/TempDir.h"
+
+using namespace Quorvane;
+using QuorvaneTest::TempDir;
+
+namespace {
+
+double SecondsOf(const std::function<void()>& action) {
+    const auto start = std::chrono::steady_clock::now();
+    action();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Each test runs the fake "dotnet" found through DOTNET_ROOT with a scenario.
+class ScriptHostProcessTest : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("DOTNET_ROOT", FAKE_DOTNET_DIR, 1);
+        recordPath = dir.Path() / "record.txt";
+        setenv("QUORVANE_FAKE_RECORD", recordPath.c_str(), 1);
+        config.projectRoot = dir.Path();
+        config.scriptHostPath = dir.Path() / "Quorvane.ScriptHost.dll";
+        config.gameAssemblyPath = dir.Path() / "Game.dll";
+        config.mainClass = "Game.Main";
+        config.startScene = "Level 1";
+        config.fixedDeltaTime = 1.0f / 60.0f;
+        config.x = 2.5f;
+        config.y = -1.0f;
+        childrenBefore = QuorvaneTest::CountChildProcesses();
+        fdsBefore = QuorvaneTest::CountOpenFds();
+    }
+    void TearDown() override {
+        unsetenv("QUORVANE_FAKE_SCENARIO");
+        EXPECT_EQ(QuorvaneTest::CountChildProcesses(), childrenBefore) << "a host process was left behind";
+        EXPECT_EQ(QuorvaneTest::CountOpenFds(), fdsBefore) << "a descriptor was left open";
+    }
+    void Scenario(const std::string& text) { setenv("QUORVANE_FAKE_SCENARIO", text.c_str(), 1); }
+    std::string Record() const { return QuorvaneTest::ReadFile(recordPath); }
+
+    TempDir dir;
+    std::filesystem::path recordPath;
+    ScriptHostConfig config;
+    std::size_t childrenBefore = 0;
+    std::size_t fdsBefore = 0;
+};
+
+}  // namespace
+
+TEST_F(ScriptHostProcessTest, FullConversation) {
+    Scenario("pre_ready=LOG|Info|loading;stderr=dotnet says hi;"
+             "frame_reply=RECT|{n}|0|1|1|0|0|0~CAMERA|3|4~LOG|Warn|frame {n}");
+    {
+        ScriptRuntime runtime;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(runtime.Start(config));
+        runtime.SendStart();
+        InputState input;
+        runtime.RunFrame(1.0f / 60.0f);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find("[Info] [ScriptHost] dotnet says hi\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("[Info] loading\n[Info] C# script host started.\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("[Warn] frame 1\n"), std::string::npos) << out;
+        const FrameSnapshot& snapshot = runtime.GetSnapshot();
+        ASSERT_EQ(snapshot.rects.size(), 1u);
+        EXPECT_EQ(snapshot.rects[0].x, 1.0f);
+        EXPECT_EQ(snapshot.camera.x, 3.0f);
+        runtime.Shutdown();
+        runtime.Shutdown();
+    }
+    const std::string expected = "ARG|" + (dir.Path() / "Quorvane.ScriptHost.dll").string() + "\n" +
+                                 "ARG|" + (dir.Path() / "Game.dll").string() + "\n" +
+                                 "ARG|Game.Main\n" +
+                                 "ARG|" + dir.Path().string() + "\n" +
+                                 "ARG|Level 1\nARG|0.016667\nARG|2.500000\nARG|-1.000000\n" +
+                                 "CWD|" + dir.Path().string() + "\n" +
+                                 "IN|START\nIN|FRAME|0.0166667||0,0|\nIN|SHUTDOWN\nEXIT\n";
+    EXPECT_EQ(Record(), expected);
+}
+
+TEST_F(ScriptHostProcessTest, ReadyLateIsAccepted) {
+    Scenario("ready_delay_ms=1500");
+    ScriptHostProcess process;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(process.Start(config));
+    testing::internal::GetCapturedStdout();
+}
+
+TEST_F(ScriptHostProcessTest, ReadyNeverFailsAndTheHostIsTerminated) {
+    Scenario("ready=never;shutdown=ignore");
+    ScriptHostProcess process;
+    testing::internal::CaptureStderr();
+    bool ok = true;
+    const double seconds = SecondsOf([&] { ok = process.Start(config); });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Script host did not become ready.\n");
+    EXPECT_GT(seconds, 4.9);
+    EXPECT_LT(seconds, 8.0);
+    EXPECT_NE(Record().find("IN|SHUTDOWN"), std::string::npos);
+}
+
+TEST_F(ScriptHostProcessTest, StartedNeverCarriesOnSilently) {
+    Scenario("started=never");
+    ScriptHostProcess process;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(process.Start(config));
+    testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const double seconds = SecondsOf([&] { process.SendStart(); });
+    EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(process.IsStarted());
+    EXPECT_GT(seconds, 4.9);
+    EXPECT_LT(seconds, 8.0);
+}
+
+TEST_F(ScriptHostProcessTest, LateAnswersLagOneFrame) {
+    Scenario("frame_delay_ms=700;frame_reply=RECT|{n}|0|1|1|0|0|0");
+    ScriptHostProcess process;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(process.Start(config));
+    process.SendStart();
+    testing::internal::GetCapturedStdout();
+    InputState input;
+
+    const double first = SecondsOf([&] { process.RunFrame(0.01f, input); });
+    EXPECT_GT(first, 0.49);
+    EXPECT_FALSE(process.FrameEnded());
+    EXPECT_TRUE(process.GetSnapshot().rects.empty());
+
+    process.RunFrame(0.01f, input);  // ends at frame 1's late END_FRAME
+    EXPECT_TRUE(process.FrameEnded());
+    ASSERT_EQ(process.GetSnapshot().rects.size(), 1u);
+    EXPECT_EQ(process.GetSnapshot().rects[0].x, 1.0f);
+}
+
+TEST_F(ScriptHostProcessTest, HostThatDiesMidRunCostsOnlyTheFrameWait) {
+    Scenario("die_after_frames=1;frame_reply=CAMERA|7|8~RECT|0|0|1|1|0|0|0");
+    ScriptHostProcess process;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(process.Start(config));
+    process.SendStart();
+    testing::internal::GetCapturedStdout();
+    InputState input;
+    process.RunFrame(0.01f, input);
+    EXPECT_EQ(process.GetSnapshot().rects.size(), 1u);
+    for (int frame = 0; frame < 2; ++frame) {
+        const double seconds = SecondsOf([&] { process.RunFrame(0.01f, input); });
+        EXPECT_GT(seconds, 0.49);
+        EXPECT_LT(seconds, 1.5);
+        EXPECT_TRUE(process.GetSnapshot().rects.empty());
+        EXPECT_EQ(process.GetSnapshot().camera.x, 7.0f);
+    }
+    const double shutdown = SecondsOf([&] { process.Shutdown(); });
+    EXPECT_LT(shutdown, 1.0);
+}
+
+TEST_F(ScriptHostProcessTest, ShutdownIgnoredIsTerminated) {
+    Scenario("shutdown=ignore");
+    ScriptHostProcess process;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(process.Start(config));
+    testing::internal::GetCapturedStdout();
+    const double seconds = SecondsOf([&] { process.Shutdown(); });
+    EXPECT_GT(seconds, 0.29);
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_EQ(Record().find("EXIT"), std::string::npos);
+}
+
+TEST_F(ScriptHostProcessTest, EndlessLineIsCappedAndDropped) {
+    Scenario("flood=17825792;pre_ready=LOG|Info|after");
+    ScriptHostProcess process;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(process.Start(config));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Script host sent a line longer than 16 MiB; it was dropped.\n");
+    EXPECT_EQ(out, "[Info] after\n[Info] C# script host started.\n");
+}
+
+TEST_F(ScriptHostProcessTest, LaunchFailure) {
+    const auto fakeRoot = dir.Path() / "dotnet-root";
+    dir.Write(fakeRoot / "dotnet", "not a program");  // exists but cannot be run
+    setenv("DOTNET_ROOT", fakeRoot.c_str(), 1);
+    ScriptHostProcess process;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(process.Start(config));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "[Error] Could not start .NET script host. Make sure dotnet is available on PATH.\n");
+    process.Shutdown();
+}
+
+TEST(FindDotnetHost, SearchOrder) {
+    TempDir dir;
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("DOTNET_ROOT", (dir.Path() / "empty").c_str(), 1);
+    setenv("HOME", (dir.Path() / "home").c_str(), 1);
+    EXPECT_EQ(ScriptHostProcess::FindDotnetHost(), "dotnet");
+    const auto inHome = dir.Write("home/.dotnet/dotnet", "");
+    EXPECT_EQ(ScriptHostProcess::FindDotnetHost(), inHome);
+    const auto inRoot = dir.Write("empty/dotnet", "");
+    EXPECT_EQ(ScriptHostProcess::FindDotnetHost(), inRoot);
+    setenv("HOME", savedHome.c_str(), 1);
+    unsetenv("DOTNET_ROOT");
+}

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "scripting/WireProtocol.h"
+#include "support/TempDir.h"
+
+using namespace Quorvane;
+
+namespace {
+
+struct Logged {
+    std::string out;
+    std::string err;
+};
+
+Logged Handle(ProtocolState& state, const std::vector<std::string>& lines) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (const std::string& line : lines) HandleLine(state, line);
+    Logged logged;
+    logged.out = testing::internal::GetCapturedStdout();
+    logged.err = testing::internal::GetCapturedStderr();
+    return logged;
+}
+
+}  // namespace
+
+TEST(SplitFields, Table) {
+    struct Case { const char* line; std::vector<std::string> fields; };
+    const Case cases[] = {
+        {"RECT|1|2", {"RECT", "1", "2"}},
+        {"RECT|1|2|", {"RECT", "1", "2"}},
+        {"RECT||2", {"RECT", "", "2"}},
+        {"|a", {"", "a"}},
+        {"||", {"", ""}},
+        {"", {}},
+        {"A", {"A"}},
+    };
+    std::vector<std::string_view> fields;
+    for (const Case& c : cases) {
+        SplitFields(c.line, fields);
+        EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.end()), c.fields) << c.line;
+    }
+}
+
+TEST(HandleLine, FlagsLogsAndUnknownLines) {
+    ProtocolState state;
+    const Logged logged = Handle(state, {
+        "READY", "STARTED", "END_FRAME",
+        "LOG|Info|hello", "LOG|warn|lower", "LOG||empty", "LOG|Warn|a|b", "LOG|Error|bad", "LOG|nobar",
+        "ERROR|boom", "ERROR|", "", "READY ", "END_FRAME ", "something else", "\r",
+    });
+    EXPECT_TRUE(state.ready);
+    EXPECT_TRUE(state.started);
+    EXPECT_TRUE(state.frameEnded);
+    EXPECT_EQ(logged.out,
+              "[Info] hello\n[Info] lower\n[Info] empty\n[Warn] a|b\n"
+              "[Info] [ScriptHost] READY \n[Info] [ScriptHost] END_FRAME \n[Info] [ScriptHost] something else\n"
+              "[Info] [ScriptHost] \r\n");
+    EXPECT_EQ(logged.err, "[Error] bad\n[Error] boom\n[Error] \n");
+}
+
+TEST(HandleLine, DrawingLines) {
+    QuorvaneTest::TempDir dir;
+    ProtocolState state;
+    state.projectRoot = dir.Path();
+    const Logged logged = Handle(state, {
+        "RECT|1|2|3|4|256|-1|300",
+        "RECT|1|2|3|4|5|6",             // 7 fields: dropped
+        "RECT|1|2|3|4|5|6|7|8",         // 9 fields: dropped
+        "RECT|12.5px|0|0|0|0|0|0",
+        "DEBUG_RECT|0|0|8|8|10|20|30",
+        "SPRITE|0|0|16|16|255|255|255|",                 // 8 fields: dropped
+        "SPRITE|0|0|16|16|255|255|255||false|false",    // 11 fields: kept, empty texture
+        "SPRITE|1|2|3|4|5|6|7|img/../hero.png|True|TRUE",
+        "SPRITE|1|2|3|4|5|6|7|hero.png|true",           // 10 fields: dropped
+        "SPRITE|1|2|3|4|5|6|7|/abs/./x.png",
+        "COLLIDER|7|1|2|3|4",
+        "COLLIDER|7|1|2|3|4",
+        "COLLIDER|7|1|2|3",
+    });
+    EXPECT_EQ(logged.out, "");
+    EXPECT_EQ(logged.err, "");
+    const FrameSnapshot& s = state.snapshot;
+    ASSERT_EQ(s.rects.size(), 2u);
+    EXPECT_EQ(s.rects[0].color, (Color{0, 255, 44}));
+    EXPECT_EQ(s.rects[0].width, 3.0f);
+    EXPECT_EQ(s.rects[1].x, 12.5f);
+    ASSERT_EQ(s.debugRects.size(), 1u);
+    EXPECT_EQ(s.debugRects[0].color, (Color{10, 20, 30}));
+    ASSERT_EQ(s.sprites.size(), 3u);
+    EXPECT_EQ(s.sprites[0].texturePath, dir.Path());
+    EXPECT_FALSE(s.sprites[0].flipX);
+    EXPECT_EQ(s.sprites[1].texturePath, dir.Path() / "hero.png");
+    EXPECT_TRUE(s.sprites[1].flipX);
+    EXPECT_FALSE(s.sprites[1].flipY);
+    EXPECT_EQ(s.sprites[1].color, (Color{5, 6, 7}));
+    EXPECT_EQ(s.sprites[2].texturePath, "/abs/x.png");
+    ASSERT_EQ(s.colliders.size(), 2u);
+    EXPECT_EQ(s.colliders[1].id, 7);
+    EXPECT_EQ(s.colliders[1].height, 4.0f);
+}
+
+TEST(HandleLine, MalformedNumbersDropTheLine) {
+    ProtocolState state;
+    const Logged logged = Handle(state, {
+        "RECT|x|0|1|1|0|0|0",
+        "RECT|0|0|1e99|1|0|0|0",
+        "RECT|0|0|1|1|0|0|99999999999",
+        "COLLIDER|99999999999|0|0|1|1",
+        "COLLIDER|1.5|0|0|1|1",          // an int field stops at the point: id 1
+        "CAMERA|5|oops",
+        "RECT|nan|inf|1|1|0|0|0",   // readable numbers: kept, stored as they come
+    });
+    EXPECT_EQ(logged.out + logged.err, "");
+    ASSERT_EQ(state.snapshot.rects.size(), 1u);
+    EXPECT_TRUE(std::isnan(state.snapshot.rects[0].x));
+    ASSERT_EQ(state.snapshot.colliders.size(), 1u);
+    EXPECT_EQ(state.snapshot.colliders[0].id, 1);
+    EXPECT_EQ(state.snapshot.camera.x, 0.0f);
+}
+
+TEST(HandleLine, Camera) {
+    ProtocolState state;
+    const CameraState initial = state.snapshot.camera;
+    EXPECT_EQ(initial.zoom, 1.0f);
+    EXPECT_EQ(initial.viewWidth, 1280.0f);
+    EXPECT_EQ(initial.viewHeight, 720.0f);
+
+    Handle(state, {"CAMERA|1|2|0|640|360", "CAMERA|5|6|2", "CAMERA|9"});
+    const CameraState& camera = state.snapshot.camera;
+    EXPECT_EQ(camera.x, 5.0f);
+    EXPECT_EQ(camera.y, 6.0f);
+    EXPECT_EQ(camera.zoom, 0.0f);  // stored as received
+    EXPECT_EQ(camera.viewWidth, 640.0f);
+    EXPECT_EQ(camera.viewHeight, 360.0f);
+    Handle(state, {"CAMERA|1|1|3|4|5|6|7"});
+    EXPECT_EQ(camera.zoom, 3.0f);
+    EXPECT_EQ(camera.viewHeight, 5.0f);
+}
+
+TEST(ComposeFrameLine, Forms) {
+    InputState input;
+    EXPECT_EQ(ComposeFrameLine(1.0f / 60.0f, input), "FRAME|0.0166667||0,0|");
+    EXPECT_EQ(ComposeFrameLine(0.00001f, input), "FRAME|1e-05||0,0|");
+    input.SetKey(65, true);
+    input.SetKey(16, true);
+    input.SetMouseButton(0, true);
+    input.SetMousePosition(-5, 12);
+    EXPECT_EQ(ComposeFrameLine(0.1f, input), "FRAME|0.1|16,65|-5,12|0");
+}
+
+TEST(InputState, RecordsLevelsAndIgnoresOutOfRange) {
+    InputState input;
+    EXPECT_EQ(input.FormatPressedKeys(), "");
+    EXPECT_EQ(input.FormatPressedButtons(), "");
+    input.SetKey(256, true);
+    input.SetMouseButton(8, true);
+    input.SetMouseButton(2, true);
+    input.SetMouseButton(0, true);
+    input.SetKey(255, true);
+    input.SetKey(0, true);
+    EXPECT_EQ(input.FormatPressedKeys(), "0,255");
+    EXPECT_EQ(input.FormatPressedButtons(), "0,2");
+    input.SetKey(0, false);
+    input.SetMouseButton(1, true);
+    EXPECT_EQ(input.FormatPressedKeys(), "255");
+    EXPECT_EQ(input.FormatPressedButtons(), "0,1,2");
+}

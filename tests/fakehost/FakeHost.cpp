@@ -1,6 +1,6 @@
 // A stand-in for "dotnet <script host> ..." that misbehaves on request.
 // QUORVANE_FAKE_SCENARIO holds key=value pairs separated by ';':
-//   ready=never | ready_delay_ms=N | pre_ready=L~L | stderr=TEXT | flood=BYTES
+//   ready=never | ready_delay_ms=N | pre_ready=L~L | stderr=TEXT | flood=BYTES | exit_before_ready=1
 //   started=never | frame_reply=L~L ("{n}" becomes the frame number)
 //   frame_delay_ms=N | end_frame=never | die_after_frames=N | shutdown=ignore
 // QUORVANE_FAKE_RECORD names a file that receives ARG|, CWD|, IN| and EXIT lines.
@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     }
     Send(Get("pre_ready"), 0);
     std::fflush(stdout);
+    if (Get("exit_before_ready") == "1") return 1;
     Sleep(GetInt("ready_delay_ms", 0));
     if (Get("ready") != "never") std::fputs("READY\n", stdout);
     std::fflush(stdout);

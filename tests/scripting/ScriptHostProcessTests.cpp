@@ -106,6 +106,17 @@ TEST_F(ScriptHostProcessTest, ReadyNeverFailsAndTheHostIsTerminated) {
     EXPECT_NE(Record().find("IN|SHUTDOWN"), std::string::npos);
 }
 
+TEST_F(ScriptHostProcessTest, HostThatExitsBeforeReadyFailsAtOnce) {
+    Scenario("exit_before_ready=1;pre_ready=ERROR|no such game");
+    ScriptHostProcess process;
+    testing::internal::CaptureStderr();
+    bool ok = true;
+    const double seconds = SecondsOf([&] { ok = process.Start(config); });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] no such game\n[Error] Script host did not become ready.\n");
+    EXPECT_LT(seconds, 2.0);
+}
+
 TEST_F(ScriptHostProcessTest, StartedNeverCarriesOnSilently) {
     Scenario("started=never");
     ScriptHostProcess process;

@@ -33,6 +33,8 @@ public:
     std::size_t Read(char* buffer, std::size_t size);
     // Waits at most the given time, returning early when output arrives.
     void WaitForOutput(int milliseconds);
+    // True once the child has closed its output and everything was read.
+    bool OutputClosed() const;
     // True once the child has exited (and been reaped) within the limit.
     bool WaitForExit(int milliseconds);
     void Terminate();  // kill and reap

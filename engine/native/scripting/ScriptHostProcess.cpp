@@ -154,6 +154,9 @@ void ScriptHostProcess::WaitForLine(Token token, int limitMs) {
     while (std::chrono::steady_clock::now() - start < limit) {
         ReadAvailableLines();
         if (TokenSeen(token)) return;
+        // A host that has gone before answering at start-up never will: fail now,
+        // not after five seconds. Frame waits keep their pace whatever happens.
+        if (token != Token::EndFrame && child.OutputClosed()) return;
         // At most the 1 ms step of a polling wait, but it ends as soon as bytes arrive.
         child.WaitForOutput(1);
     }

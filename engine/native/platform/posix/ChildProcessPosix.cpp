@@ -167,6 +167,8 @@ void ChildProcess::WaitForOutput(int milliseconds) {
     }
 }
 
+bool ChildProcess::OutputClosed() const { return impl->outputClosed; }
+
 bool ChildProcess::WaitForExit(int milliseconds) {
     if (impl->pid <= 0) return true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);

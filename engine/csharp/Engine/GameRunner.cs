@@ -1,0 +1,61 @@
+using System.Numerics;
+
+namespace Quorvane;
+
+/// <summary>
+/// Drives a <see cref="Game"/> frame by frame: input edges, the fixed-step
+/// accumulator, update and draw. The script host uses it; tests can too.
+/// </summary>
+public sealed class GameRunner
+{
+    private float _accumulator;
+
+    /// <summary>Wraps a game that has not been started yet.</summary>
+    public GameRunner(Game game, GameSettings settings)
+    {
+        Game = game ?? throw new ArgumentNullException(nameof(game));
+        Game.Settings = settings ?? throw new ArgumentNullException(nameof(settings));
+    }
+
+    /// <summary>The game being run.</summary>
+    public Game Game { get; }
+
+    /// <summary>The start scene's name: the configured one, else the first registered.</summary>
+    public string? StartSceneName =>
+        string.IsNullOrEmpty(Game.Settings.StartScene) ? Game.SceneNames.FirstOrDefault() : Game.Settings.StartScene;
+
+    /// <summary>Calls <see cref="Game.Load"/> and loads the start scene.</summary>
+    public void Start()
+    {
+        Game.Load();
+        if (StartSceneName is { } name && Game.CurrentScene is null) Game.LoadScene(name);
+        Game.ApplyPendingScene();
+    }
+
+    /// <summary>Runs one frame and returns how many fixed steps it took.</summary>
+    public int Frame(float deltaTime, IEnumerable<int> keysDown, Vector2 mouse, IEnumerable<int> buttonsDown, Graphics graphics)
+    {
+        Game.ApplyPendingScene();
+        Game.FrameNumber++;
+        Game.Time += deltaTime;
+        Game.Input.BeginFrame(keysDown, mouse, buttonsDown);
+
+        var steps = 0;
+        var fixedDelta = Game.Settings.FixedDeltaTime;
+        if (fixedDelta > 0f && float.IsFinite(deltaTime) && deltaTime > 0f)
+        {
+            _accumulator += deltaTime;
+            while (_accumulator >= fixedDelta && steps < Game.MaxFixedStepsPerFrame)
+            {
+                Game.FixedUpdate(fixedDelta);
+                _accumulator -= fixedDelta;
+                steps++;
+            }
+            // After a stall the backlog is dropped rather than replayed in later frames.
+            if (_accumulator >= fixedDelta) _accumulator %= fixedDelta;
+        }
+        Game.Update(deltaTime);
+        Game.Draw(graphics);
+        return steps;
+    }
+}

@@ -1,0 +1,54 @@
+using System.Numerics;
+
+namespace Quorvane;
+
+/// <summary>
+/// Keyboard and mouse as of the current frame. "Down" is a level; "pressed" and
+/// "released" are edges that hold for exactly the one frame in which they happened.
+/// </summary>
+public sealed class Input
+{
+    private readonly bool[] _keys = new bool[256];
+    private readonly bool[] _previousKeys = new bool[256];
+    private readonly bool[] _buttons = new bool[8];
+    private readonly bool[] _previousButtons = new bool[8];
+
+    /// <summary>The cursor in window pixels from the top-left corner of the client area.</summary>
+    public Vector2 MousePosition { get; private set; }
+
+    /// <summary>True while the key is held.</summary>
+    public bool IsDown(Key key) => Get(_keys, (int)key);
+    /// <summary>True in the frame the key went down.</summary>
+    public bool WasPressed(Key key) => Get(_keys, (int)key) && !Get(_previousKeys, (int)key);
+    /// <summary>True in the frame the key came up.</summary>
+    public bool WasReleased(Key key) => !Get(_keys, (int)key) && Get(_previousKeys, (int)key);
+
+    /// <summary>True while the button is held.</summary>
+    public bool IsDown(MouseButton button) => Get(_buttons, (int)button);
+    /// <summary>True in the frame the button went down.</summary>
+    public bool WasPressed(MouseButton button) => Get(_buttons, (int)button) && !Get(_previousButtons, (int)button);
+    /// <summary>True in the frame the button came up.</summary>
+    public bool WasReleased(MouseButton button) => !Get(_buttons, (int)button) && Get(_previousButtons, (int)button);
+
+    /// <summary>-1, 0 or 1 from a pair of keys, e.g. <c>Axis(Key.Left, Key.Right)</c>.</summary>
+    public float Axis(Key negative, Key positive) => (IsDown(positive) ? 1f : 0f) - (IsDown(negative) ? 1f : 0f);
+
+    /// <summary>Starts a new frame with the runtime's report of what is held.</summary>
+    internal void BeginFrame(IEnumerable<int> keysDown, Vector2 mouse, IEnumerable<int> buttonsDown)
+    {
+        Array.Copy(_keys, _previousKeys, _keys.Length);
+        Array.Copy(_buttons, _previousButtons, _buttons.Length);
+        Array.Clear(_keys);
+        Array.Clear(_buttons);
+        foreach (var key in keysDown) Set(_keys, key);
+        foreach (var button in buttonsDown) Set(_buttons, button);
+        MousePosition = mouse;
+    }
+
+    private static bool Get(bool[] table, int index) => (uint)index < (uint)table.Length && table[index];
+
+    private static void Set(bool[] table, int index)
+    {
+        if ((uint)index < (uint)table.Length) table[index] = true;
+    }
+}

@@ -1,0 +1,75 @@
+using System.Globalization;
+using System.Text;
+
+namespace Quorvane;
+
+/// <summary>
+/// Builds the protocol lines of one frame. Everything is buffered and handed to the
+/// runtime in one write, and numbers are always written in invariant culture.
+/// </summary>
+internal sealed class LineWriter
+{
+    private readonly StringBuilder _buffer = new();
+
+    public bool IsEmpty => _buffer.Length == 0;
+
+    public void Raw(string line) => _buffer.Append(line).Append('\n');
+
+    /// <summary>One line per line of text, so a message can never break the framing.</summary>
+    public void Text(string prefix, string? message)
+    {
+        foreach (var line in SplitLines(message ?? string.Empty)) Raw(prefix + line);
+    }
+
+    public LineWriter Begin(string tag)
+    {
+        _buffer.Append(tag);
+        return this;
+    }
+
+    public LineWriter Field(float value)
+    {
+        _buffer.Append('|').Append(value.ToString("R", CultureInfo.InvariantCulture));
+        return this;
+    }
+
+    public LineWriter Field(int value)
+    {
+        _buffer.Append('|').Append(value.ToString(CultureInfo.InvariantCulture));
+        return this;
+    }
+
+    public LineWriter Field(string value)
+    {
+        _buffer.Append('|').Append(value);
+        return this;
+    }
+
+    public LineWriter Field(bool value) => Field(value ? "true" : "false");
+
+    public LineWriter Field(Color color) => Field(color.R).Field(color.G).Field(color.B);
+
+    public LineWriter Field(RectF rect) => Field(rect.X).Field(rect.Y).Field(rect.Width).Field(rect.Height);
+
+    public void End() => _buffer.Append('\n');
+
+    public void FlushTo(TextWriter output)
+    {
+        if (_buffer.Length > 0)
+        {
+            output.Write(_buffer);
+            _buffer.Clear();
+        }
+        output.Flush();
+    }
+
+    public string TakeText()
+    {
+        var text = _buffer.ToString();
+        _buffer.Clear();
+        return text;
+    }
+
+    internal static IEnumerable<string> SplitLines(string text) =>
+        text.Replace("\r\n", "\n").Split('\n', '\r');
+}

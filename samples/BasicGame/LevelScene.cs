@@ -1,0 +1,352 @@
+using System.Numerics;
+using Quorvane;
+
+namespace BasicGame;
+
+/// <summary>One platformer level built from a tile map.</summary>
+internal sealed class LevelScene : Scene
+{
+    private const float Tile = 32f;
+    private const float Gravity = 1900f;
+    private const float MaxFallSpeed = 900f;
+    private const float RunSpeed = 330f;
+    private const float Acceleration = 2600f;
+    private const float JumpSpeed = 760f;
+    private const float JumpBufferSeconds = 0.12f;
+    private const float CoyoteSeconds = 0.08f;
+    private const int MaxCrates = 8;
+
+    private const string CloudTexture = "assets/0_sky/cloud.png";
+    private const string BrickTexture = "assets/1_world/brick.png";
+    private const string CrateTexture = "assets/1_world/crate.png";
+    private const string SpikeTexture = "assets/1_world/spike.png";
+    private const string CoinTexture = "assets/2_items/coin.png";
+    private const string FlagTexture = "assets/2_items/flag.png";
+    private const string PlayerTexture = "assets/3_actors/player.png";
+
+    private static readonly Color Dirt = Color.FromHex("#8a5a34");
+    private static readonly Color Grass = Color.FromHex("#4caf50");
+    private static readonly Color GrassDark = Color.FromHex("#2e7d32");
+
+    private readonly string _name;
+    private readonly string _next;
+    private readonly string[] _map;
+
+    private readonly List<RectF> _ground = new();
+    private readonly List<RectF> _grass = new();
+    private readonly List<RectF> _bricks = new();
+    private readonly List<RectF> _spikes = new();
+    private readonly List<RectF> _crates = new();
+    private readonly List<Coin> _coins = new();
+    private readonly List<Spark> _sparks = new();
+    private readonly Random _random = new(7);
+    private RectF _flag;
+    private RectF _world;
+    private Vector2 _spawn;
+
+    private Vector2 _position;
+    private Vector2 _velocity;
+    private bool _grounded;
+    private bool _facingLeft;
+    private float _jumpBuffer;
+    private float _coyote;
+    private float _levelTime;
+    private float _flagHintCooldown;
+    private float _winTimer = -1f;
+
+    private sealed class Coin(Vector2 centre)
+    {
+        public Vector2 Centre { get; } = centre;
+        public bool Taken { get; set; }
+        public RectF Bounds => new(Centre.X - 10, Centre.Y - 10, 20, 20);
+    }
+
+    private record struct Spark(Vector2 Position, Vector2 Velocity, float Life, Color Color);
+
+    public LevelScene(string name, string[] map, string next)
+    {
+        _name = name;
+        _map = map;
+        _next = next;
+    }
+
+    private MainGame Main => (MainGame)Game;
+    private static RectF PlayerBoxAt(Vector2 p) => new(p.X, p.Y, 24, 36);
+    private RectF PlayerBox => PlayerBoxAt(_position);
+
+    public override void Load()
+    {
+        BuildLevel();
+        _position = _spawn;
+        Camera.CenterOn(PlayerBox.Center);
+        Camera.ClampTo(_world);
+        Log.Info($"{_name}: collect all {_coins.Count} coins, then touch the flag.");
+    }
+
+    private void BuildLevel()
+    {
+        var rows = _map.Length;
+        var columns = _map.Max(row => row.Length);
+        _world = new RectF(0, 0, columns * Tile, rows * Tile);
+        bool IsGround(int r, int c) => r >= 0 && r < rows && c >= 0 && c < _map[r].Length && _map[r][c] == '#';
+
+        for (var r = 0; r < rows; r++)
+        {
+            var line = _map[r];
+            // Merge ground tiles of a row into runs: fewer rectangles to collide with and to draw.
+            for (var c = 0; c < line.Length;)
+            {
+                if (line[c] != '#') { c++; continue; }
+                var start = c;
+                while (c < line.Length && line[c] == '#') c++;
+                _ground.Add(new RectF(start * Tile, r * Tile, (c - start) * Tile, Tile));
+                for (var g = start; g < c;)
+                {
+                    if (IsGround(r - 1, g)) { g++; continue; }
+                    var grassStart = g;
+                    while (g < c && !IsGround(r - 1, g)) g++;
+                    _grass.Add(new RectF(grassStart * Tile, r * Tile, (g - grassStart) * Tile, 8));
+                }
+            }
+            for (var c = 0; c < line.Length; c++)
+            {
+                var cell = new RectF(c * Tile, r * Tile, Tile, Tile);
+                switch (line[c])
+                {
+                    case 'B': _bricks.Add(cell); break;
+                    case '^': _spikes.Add(cell); break;
+                    case 'o': _coins.Add(new Coin(cell.Center)); break;
+                    case 'F': _flag = new RectF(cell.X, cell.Y - Tile, Tile, Tile * 2); break;
+                    case 'P': _spawn = new Vector2(cell.X + 4, cell.Y - 4); break;
+                }
+            }
+        }
+    }
+
+    private IEnumerable<RectF> Solids => _ground.Concat(_bricks).Concat(_crates);
+
+    public override void Update(float deltaTime)
+    {
+        _levelTime += deltaTime;
+        _flagHintCooldown -= deltaTime;
+        if (Input.WasPressed(Key.Space) || Input.WasPressed(Key.Up) || Input.WasPressed(Key.W)) _jumpBuffer = JumpBufferSeconds;
+        else _jumpBuffer -= deltaTime;
+
+        HandleMouse();
+        UpdateSparks(deltaTime);
+
+        if (_winTimer >= 0f)
+        {
+            _winTimer -= deltaTime;
+            if (_winTimer < 0f) Game.LoadScene(_next);
+        }
+
+        Camera.Follow(PlayerBox.Center, deltaTime, smoothing: 0.85f);
+        Camera.ClampTo(_world);
+    }
+
+    private void HandleMouse()
+    {
+        var world = Camera.ScreenToWorld(Input.MousePosition);
+        var cell = new RectF(MathF.Floor(world.X / Tile) * Tile, MathF.Floor(world.Y / Tile) * Tile, Tile, Tile);
+        if (Input.WasPressed(MouseButton.Left))
+        {
+            if (Solids.Any(solid => solid.Intersects(cell)) || cell.Intersects(PlayerBox))
+            {
+                Burst(cell.Center, Color.FromHex("#ff5252"), 8);
+                return;
+            }
+            if (_crates.Count == MaxCrates)
+            {
+                Burst(_crates[0].Center, Color.White, 10);
+                _crates.RemoveAt(0);
+            }
+            _crates.Add(cell);
+            Burst(cell.Center, Color.FromHex("#ffe082"), 16);
+            Log.Info($"Crate dropped at tile ({cell.X / Tile}, {cell.Y / Tile}); {_crates.Count}/{MaxCrates} crates.");
+        }
+        if (Input.WasPressed(MouseButton.Right))
+        {
+            var index = _crates.FindIndex(crate => crate.Contains(world));
+            if (index < 0) return;
+            Burst(_crates[index].Center, Color.White, 12);
+            _crates.RemoveAt(index);
+            Log.Info("Crate removed.");
+        }
+    }
+
+    public override void FixedUpdate(float dt)
+    {
+        if (_winTimer >= 0f)
+        {
+            _velocity = Vector2.Zero;
+            return;
+        }
+        var direction = Input.Axis(Key.Left, Key.Right) + Input.Axis(Key.A, Key.D);
+        direction = Math.Clamp(direction, -1f, 1f);
+        if (direction != 0f) _facingLeft = direction < 0f;
+        var target = direction * RunSpeed;
+        var step = Acceleration * dt;
+        _velocity.X = _velocity.X < target ? MathF.Min(_velocity.X + step, target) : MathF.Max(_velocity.X - step, target);
+
+        _coyote = _grounded ? CoyoteSeconds : _coyote - dt;
+        if (_jumpBuffer > 0f && _coyote > 0f)
+        {
+            _velocity.Y = -JumpSpeed;
+            _jumpBuffer = 0f;
+            _coyote = 0f;
+        }
+        // Releasing the jump key early makes a short hop.
+        var jumpHeld = Input.IsDown(Key.Space) || Input.IsDown(Key.Up) || Input.IsDown(Key.W);
+        if (!jumpHeld && _velocity.Y < -250f) _velocity.Y = -250f;
+        _velocity.Y = MathF.Min(_velocity.Y + Gravity * dt, MaxFallSpeed);
+
+        MoveAxis(new Vector2(_velocity.X * dt, 0));
+        _grounded = false;
+        MoveAxis(new Vector2(0, _velocity.Y * dt));
+
+        CheckPickups();
+    }
+
+    private void MoveAxis(Vector2 delta)
+    {
+        _position += delta;
+        foreach (var solid in Solids)
+        {
+            var box = PlayerBox;
+            if (!box.Intersects(solid)) continue;
+            if (delta.X > 0) _position.X = solid.X - box.Width;
+            else if (delta.X < 0) _position.X = solid.Right;
+            else if (delta.Y > 0)
+            {
+                _position.Y = solid.Y - box.Height;
+                _grounded = true;
+                _velocity.Y = 0;
+            }
+            else if (delta.Y < 0)
+            {
+                _position.Y = solid.Bottom;
+                _velocity.Y = 0;
+            }
+            if (delta.X != 0) _velocity.X = 0;
+        }
+        _position.X = Math.Clamp(_position.X, _world.X, _world.Right - PlayerBox.Width);
+    }
+
+    private void CheckPickups()
+    {
+        var box = PlayerBox;
+        foreach (var coin in _coins.Where(coin => !coin.Taken && coin.Bounds.Intersects(box)))
+        {
+            coin.Taken = true;
+            Burst(coin.Centre, Color.FromHex("#ffd740"), 12);
+            var taken = _coins.Count(c => c.Taken);
+            Log.Info(taken == _coins.Count ? "All coins collected! Now find the flag." : $"Coin {taken}/{_coins.Count}.");
+        }
+        var hurt = _spikes.Any(spike => new RectF(spike.X + 4, spike.Y + 12, spike.Width - 8, spike.Height - 12).Intersects(box));
+        if (hurt || box.Y > _world.Bottom)
+        {
+            Log.Warn(hurt ? "Ouch, spikes! Back to the start." : "You fell! Back to the start.");
+            Burst(box.Center, Color.FromHex("#ff5252"), 20);
+            _position = _spawn;
+            _velocity = Vector2.Zero;
+            return;
+        }
+        if (_winTimer < 0f && box.Intersects(_flag))
+        {
+            var left = _coins.Count(coin => !coin.Taken);
+            if (left == 0)
+            {
+                Log.Info($"{_name} complete in {_levelTime:0.0} s! On to {_next}.");
+                Burst(_flag.Center, Color.FromHex("#69f0ae"), 40);
+                _winTimer = 1.5f;
+            }
+            else if (_flagHintCooldown <= 0f)
+            {
+                Log.Info($"The flag wants all the coins: {left} left.");
+                _flagHintCooldown = 3f;
+            }
+        }
+    }
+
+    private void Burst(Vector2 at, Color color, int count)
+    {
+        for (var i = 0; i < count; i++)
+        {
+            var angle = _random.NextSingle() * MathF.Tau;
+            var speed = 80f + _random.NextSingle() * 220f;
+            _sparks.Add(new Spark(at, new Vector2(MathF.Cos(angle), MathF.Sin(angle)) * speed, 0.5f, color));
+        }
+    }
+
+    private void UpdateSparks(float dt)
+    {
+        for (var i = _sparks.Count - 1; i >= 0; i--)
+        {
+            var s = _sparks[i];
+            s = s with { Position = s.Position + s.Velocity * dt, Velocity = s.Velocity + new Vector2(0, 600f * dt), Life = s.Life - dt };
+            if (s.Life <= 0f) _sparks.RemoveAt(i); else _sparks[i] = s;
+        }
+    }
+
+    public override void Draw(Graphics g)
+    {
+        // Clouds drift slower than the camera for a touch of depth.
+        for (var i = 0; i < 8; i++)
+        {
+            var x = i * 420f + Camera.X * 0.5f + (Game.Time * 12f + i * 90f) % 420f;
+            g.Sprite(CloudTexture, new RectF(x, 60 + (i % 3) * 50, 144, 72), Color.White);
+        }
+        foreach (var run in _ground) g.FillRect(run, Dirt);
+        foreach (var run in _grass)
+        {
+            g.FillRect(run, Grass);
+            g.FillRect(run.X, run.Bottom - 2, run.Width, 2, GrassDark);
+        }
+        foreach (var brick in _bricks) g.Sprite(BrickTexture, brick, Color.FromHex("#c45c34"));
+        foreach (var crate in _crates) g.Sprite(CrateTexture, crate, Color.FromHex("#cc9450"));
+        foreach (var spike in _spikes) g.Sprite(SpikeTexture, spike, Color.FromHex("#9aa0aa"));
+        foreach (var coin in _coins.Where(coin => !coin.Taken))
+        {
+            var bob = MathF.Sin(Game.Time * 4f + coin.Centre.X * 0.05f) * 4f;
+            g.Sprite(CoinTexture, coin.Bounds.Offset(0, bob), Color.Yellow);
+        }
+        g.Sprite(FlagTexture, _flag, Color.Green);
+        var box = PlayerBox;
+        g.Sprite(PlayerTexture, new RectF(box.X - 4, box.Bottom - 38, 32, 38), Color.Blue, flipX: _facingLeft);
+        foreach (var spark in _sparks) g.FillRect(spark.Position.X - 2, spark.Position.Y - 2, 4, 4, spark.Color);
+
+        DrawHud(g);
+        ReportColliders(g);
+    }
+
+    private void DrawHud(Graphics g)
+    {
+        // The HUD is placed in world units at the camera's corner, so it stays on screen.
+        var scale = 1f / Camera.Zoom;
+        var x = Camera.X + 16 * scale;
+        var y = Camera.Y + 16 * scale;
+        g.FillRect(x - 6 * scale, y - 6 * scale, (_coins.Count * 22 + 8) * scale, 32 * scale, new Color(20, 24, 40));
+        for (var i = 0; i < _coins.Count; i++)
+        {
+            var slot = new RectF(x + i * 22 * scale, y, 20 * scale, 20 * scale);
+            if (i < _coins.Count(c => c.Taken)) g.Sprite(CoinTexture, slot, Color.Yellow);
+            else g.FillRect(slot.X + 6 * scale, slot.Y + 6 * scale, 8 * scale, 8 * scale, new Color(90, 96, 120));
+        }
+    }
+
+    private void ReportColliders(Graphics g)
+    {
+        var id = 0;
+        void Report(RectF rect, Color color)
+        {
+            g.Collider(id++, rect);
+            if (Main.ShowColliders) g.DebugRect(rect, color);
+        }
+        Report(PlayerBox, Color.Green);
+        foreach (var solid in Solids) Report(solid, Color.FromHex("#40c4ff"));
+        foreach (var spike in _spikes) Report(spike, Color.Red);
+        foreach (var coin in _coins.Where(c => !c.Taken)) Report(coin.Bounds, Color.Yellow);
+        Report(_flag, Color.Magenta);
+    }
+}

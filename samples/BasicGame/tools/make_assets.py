@@ -1,0 +1,193 @@
+#!/usr/bin/env python3
+"""Draws BasicGame's images as pixel art and writes them as PNG files.
+
+Run from anywhere: python3 samples/BasicGame/tools/make_assets.py
+The folders are numbered because sprites are drawn in the order of their texture
+paths: background first, actors last.
+"""
+import math
+import os
+import struct
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ASSETS = os.path.join(HERE, "..", "assets")
+
+
+def write_png(path, width, height, pixels):
+    """pixels: list of rows, each a list of (r, g, b, a)."""
+    raw = b"".join(b"\x00" + bytes(c for px in row for c in px) for row in pixels)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n"
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(raw, 9))
+    png += chunk(b"IEND", b"")
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+def from_art(art, palette):
+    return [[palette[ch] for ch in line] for line in art]
+
+
+CLEAR = (0, 0, 0, 0)
+
+PLAYER = [
+    "....KKKKKK......",
+    "...KRRRRRRK.....",
+    "..KRRRRRRRRK....",
+    "..KKKKSSSSKK....",
+    "..KSSSSWKSWK....",
+    "..KSSSSWKSWK....",
+    "..KSSSSSSSSK....",
+    "...KSSSSSSK.....",
+    "....KKKKKK......",
+    "...KBBBBBBK.....",
+    "..KBBBYBBBBK....",
+    ".KSKBBBBBBKSK...",
+    ".KSKBBBBBBKSK...",
+    "..K.BBBBBB.K....",
+    "....KKKKKK......",
+    "....KBBKBBK.....",
+    "....KBBKBBK.....",
+    "...KDDK.KDDK....",
+    "...KKKK.KKKK....",
+]
+PLAYER_PALETTE = {
+    ".": CLEAR, "K": (24, 20, 37, 255), "R": (220, 60, 60, 255), "S": (250, 200, 160, 255),
+    "W": (255, 255, 255, 255), "B": (50, 110, 220, 255), "Y": (255, 220, 60, 255), "D": (90, 60, 40, 255),
+}
+
+BRICK = [
+    "LLLLLLLLLLLLLLLL",
+    "LBBBBBBMLBBBBBBM",
+    "LBBBBBBMLBBBBBBM",
+    "LBBBBBBMLBBBBBBM",
+    "MMMMMMMMMMMMMMMM",
+    "BBBMLBBBBBBMLBBB",
+    "BBBMLBBBBBBMLBBB",
+    "BBBMLBBBBBBMLBBB",
+    "MMMMMMMMMMMMMMMM",
+    "LBBBBBBMLBBBBBBM",
+    "LBBBBBBMLBBBBBBM",
+    "LBBBBBBMLBBBBBBM",
+    "MMMMMMMMMMMMMMMM",
+    "BBBMLBBBBBBMLBBB",
+    "BBBMLBBBBBBMLBBB",
+    "MMMMMMMMMMMMMMMM",
+]
+BRICK_PALETTE = {"L": (236, 140, 90, 255), "B": (196, 92, 52, 255), "M": (120, 50, 30, 255)}
+
+CRATE = [
+    "KKKKKKKKKKKKKKKK",
+    "KLLLLLLLLLLLLLLK",
+    "KLWWWWWWWWWWWWLK",
+    "KLWLWWWWWWWWLWLK",
+    "KLWWLWWWWWWLWWLK",
+    "KLWWWLWWWWLWWWLK",
+    "KLWWWWLWWLWWWWLK",
+    "KLWWWWWLLWWWWWLK",
+    "KLWWWWWLLWWWWWLK",
+    "KLWWWWLWWLWWWWLK",
+    "KLWWWLWWWWLWWWLK",
+    "KLWWLWWWWWWLWWLK",
+    "KLWLWWWWWWWWLWLK",
+    "KLWWWWWWWWWWWWLK",
+    "KLLLLLLLLLLLLLLK",
+    "KKKKKKKKKKKKKKKK",
+]
+CRATE_PALETTE = {"K": (60, 36, 20, 255), "L": (160, 104, 52, 255), "W": (204, 148, 80, 255)}
+
+SPIKE = [
+    "................",
+    "................",
+    "................",
+    "................",
+    "...W.......W....",
+    "...W.......W....",
+    "..WGG.....WGG...",
+    "..WGG.....WGG...",
+    ".WGGGG...WGGGG..",
+    ".WGGGG...WGGGG..",
+    "WGGGGGG.WGGGGGG.",
+    "WGGGGGG.WGGGGGG.",
+    "GGGGGGGGGGGGGGGG",
+    "DDDDDDDDDDDDDDDD",
+    "DDDDDDDDDDDDDDDD",
+    "DDDDDDDDDDDDDDDD",
+]
+SPIKE_PALETTE = {".": CLEAR, "W": (240, 240, 250, 255), "G": (150, 156, 170, 255), "D": (80, 84, 96, 255)}
+
+FLAG = [
+    "KK..............",
+    "KKRRRRRRRR......",
+    "KKRRRRRRRRRRR...",
+    "KKRRWWRRRRRRRRR.",
+    "KKRRWWRRRRRRRR..",
+    "KKRRRRRRRRRR....",
+    "KKRRRRRRR.......",
+    "KK..............",
+    "KK..............",
+    "KK..............",
+    "KK..............",
+    "KK..............",
+    "KK..............",
+    "KK..............",
+    "KK..............",
+    "KKKK............",
+]
+FLAG_PALETTE = {".": CLEAR, "K": (70, 70, 80, 255), "R": (60, 200, 90, 255), "W": (255, 255, 255, 255)}
+
+
+def coin(size=16):
+    """A gold disc with a soft, anti-aliased rim and a shine."""
+    rows = []
+    c = (size - 1) / 2
+    for y in range(size):
+        row = []
+        for x in range(size):
+            d = math.hypot(x - c, y - c)
+            alpha = max(0.0, min(1.0, (size / 2 - d)))
+            if alpha <= 0:
+                row.append(CLEAR)
+                continue
+            inner = d < size / 2 - 2.5
+            base = (255, 214, 64) if inner else (200, 140, 20)
+            if inner and (x - c) + (y - c) < -3 and d > 2:
+                base = (255, 248, 190)
+            row.append(base + (int(round(alpha * 255)),))
+        rows.append(row)
+    return rows
+
+
+def cloud(width=48, height=24):
+    rows = []
+    blobs = [(14, 14, 10), (26, 10, 11), (36, 14, 9)]
+    for y in range(height):
+        row = []
+        for x in range(width):
+            a = 0.0
+            for bx, by, r in blobs:
+                a = max(a, min(1.0, (r - math.hypot(x - bx, y - by)) / 2.0))
+            row.append((255, 255, 255, int(round(max(0.0, a) * 200))))
+        rows.append(row)
+    return rows
+
+
+def main():
+    write_png(os.path.join(ASSETS, "0_sky", "cloud.png"), 48, 24, cloud())
+    write_png(os.path.join(ASSETS, "1_world", "brick.png"), 16, 16, from_art(BRICK, BRICK_PALETTE))
+    write_png(os.path.join(ASSETS, "1_world", "crate.png"), 16, 16, from_art(CRATE, CRATE_PALETTE))
+    write_png(os.path.join(ASSETS, "1_world", "spike.png"), 16, 16, from_art(SPIKE, SPIKE_PALETTE))
+    write_png(os.path.join(ASSETS, "2_items", "coin.png"), 16, 16, coin())
+    write_png(os.path.join(ASSETS, "2_items", "flag.png"), 16, 16, from_art(FLAG, FLAG_PALETTE))
+    write_png(os.path.join(ASSETS, "3_actors", "player.png"), 16, 19, from_art(PLAYER, PLAYER_PALETTE))
+
+
+if __name__ == "__main__":
+    main()

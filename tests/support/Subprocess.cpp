@@ -1,6 +1,7 @@
 #include "support/Subprocess.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include <fcntl.h>
@@ -14,12 +15,13 @@
 extern char** environ;
 
 namespace QuorvaneTest {
+namespace {
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
-    TempDir captures;
-    const std::string outPath = (captures.Path() / "out").string();
-    const std::string errPath = (captures.Path() / "err").string();
+double NowSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
+std::vector<std::string> BuildEnvironment(const ProcessOptions& options) {
     std::map<std::string, std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
@@ -29,15 +31,30 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     for (const auto& [name, value] : options.env) {
         if (value) environment[name] = *value; else environment.erase(name);
     }
-    std::vector<std::string> envText;
-    for (const auto& [name, value] : environment) envText.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& text : envText) envp.push_back(text.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> result;
+    for (const auto& [name, value] : environment) result.push_back(name + "=" + value);
+    return result;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (auto& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quorvane-run-XXXXXX").string();
+    captures = mkdtemp(pattern.data()) ? std::filesystem::path(pattern) : std::filesystem::temp_directory_path();
+    const std::string outPath = (captures / "out").string();
+    const std::string errPath = (captures / "err").string();
+
+    std::vector<std::string> envText = BuildEnvironment(options);
+    std::vector<char*> envp = Pointers(envText);
     std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (auto& text : args) argp.push_back(text.data());
-    argp.push_back(nullptr);
+    std::vector<char*> argp = Pointers(args);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -47,21 +64,40 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     if (!options.workingDirectory.empty()) {
         posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
     }
-    ProcessResult result;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawnError = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    startSeconds = NowSeconds();
+    pid_t child = -1;
+    if (posix_spawnp(&child, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) {
+        spawnError = "spawn failed: " + argv[0];
+    } else {
+        pid = child;
+    }
     posix_spawn_file_actions_destroy(&actions);
-    if (spawnError != 0) {
-        result.err = "spawn failed";
+}
+
+BackgroundProcess::~BackgroundProcess() {
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(captures, ignored);
+}
+
+bool BackgroundProcess::Running() {
+    if (pid <= 0) return false;
+    return waitpid(pid, nullptr, WNOHANG) == 0;
+}
+
+ProcessResult BackgroundProcess::Wait(double timeoutSeconds) {
+    ProcessResult result;
+    if (pid <= 0) {
+        result.err = spawnError;
         return result;
     }
     int status = 0;
     for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) break;
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (elapsed > options.timeoutSeconds) {
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+        if (NowSeconds() - startSeconds > timeoutSeconds) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             result.timedOut = true;
@@ -69,11 +105,17 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    pid = -1;
+    result.seconds = NowSeconds() - startSeconds;
     if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
+    result.out = ReadFile(captures / "out");
+    result.err = ReadFile(captures / "err");
     return result;
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    BackgroundProcess process(argv, options);
+    return process.Wait(options.timeoutSeconds);
 }
 
 }  // namespace QuorvaneTest

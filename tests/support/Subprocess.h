@@ -22,6 +22,26 @@ struct ProcessOptions {
     double timeoutSeconds = 60;
 };
 
+// A program running in the background with stdout and stderr captured to files.
+class BackgroundProcess {
+public:
+    BackgroundProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+    ~BackgroundProcess();  // kills the program if it still runs
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+    // Waits for the end (killing the program after the timeout) and collects its output.
+    ProcessResult Wait(double timeoutSeconds);
+    bool Running();
+    int Pid() const { return pid; }
+
+private:
+    std::filesystem::path captures;
+    int pid = -1;
+    double startSeconds = 0;
+    std::string spawnError;
+};
+
 // Runs a program to completion with stdout and stderr captured separately.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 

@@ -19,12 +19,12 @@ int Application::Run(const std::filesystem::path& projectPath, const CommandLine
 }
 
 int Application::StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options) {
-    (void)options;
     ProjectConfig config;
     if (!LoadProject(projectPath, config)) return 1;
 
-    // [window] created here, before the script host is looked for.
-    // [renderer] initialised here with the texture root and pixel-perfect flag.
+    window = options.headless ? CreateHeadlessWindow() : CreatePlatformWindow();
+    const WindowSettings& settings = config.windowSettings;
+    if (!window->Create(settings.width, settings.height, settings.title)) return 1;
 
     ScriptHostConfig scriptConfig;
     scriptConfig.projectRoot = config.projectRoot;
@@ -49,10 +49,24 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     // A host that never says STARTED still gets its frames.
     scriptRuntime.SendStart();
 
+    frameClock.Reset();
     LogInfo("Running project: " + config.name);
-    // [main loop] runs here until the window closes.
+    MainLoop(config, options);
     scriptRuntime.Shutdown();
     return 0;
+}
+
+void Application::MainLoop(const ProjectConfig& config, const CommandLine& options) {
+    std::int64_t framesRun = 0;
+    // --frames N ends the loop the way a close request would: after a whole frame.
+    const auto frameLimitReached = [&] { return options.frames && framesRun >= *options.frames; };
+    while (!frameLimitReached() && window->PumpMessages()) {
+        const auto frameStart = FrameClock::Clock::now();
+        const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
+        scriptRuntime.RunFrame(delta);
+        ++framesRun;
+        LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
+    }
 }
 
 }  // namespace Quorvane

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 
 #include "app/CommandLine.h"
+#include "app/FrameClock.h"
+#include "platform/Window.h"
 #include "project/ProjectConfig.h"
 #include "scripting/ScriptRuntime.h"
 
@@ -19,8 +22,11 @@ public:
 
 private:
     int StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options);
+    void MainLoop(const ProjectConfig& config, const CommandLine& options);
 
-    // Destroyed in reverse order: the script host is shut down first.
+    // Destroyed in reverse order: the script host is shut down first, the window last.
+    std::unique_ptr<Window> window;
+    FrameClock frameClock;
     ScriptRuntime scriptRuntime;
 };
 

@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -7,6 +8,9 @@
 #include "app/Log.h"
 
 int main(int argc, char** argv) {
+    // SDL passes a UTF-8 window title on only when the process locale is set.
+    // Numbers are read and written in the classic form regardless.
+    std::setlocale(LC_ALL, "");
     try {
         Quorvane::CommandLine commandLine;
         std::string error;

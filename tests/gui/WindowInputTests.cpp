@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "support/Subprocess.h"
+#include "support/TempDir.h"
+
+using namespace QuorvaneTest;
+
+namespace {
+
+const std::filesystem::path kHostBuildPath = "engine/csharp/ScriptHost/bin/Debug/net8.0/Quorvane.ScriptHost.dll";
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string Xdo(const std::vector<std::string>& argv) {
+    ProcessOptions options;
+    options.timeoutSeconds = 10;
+    return RunProcess(argv, options).out;
+}
+
+struct Frame {
+    std::string keys;
+    std::string mouse;
+    std::string buttons;
+};
+
+// The FRAME lines the fake host received, in order.
+std::vector<Frame> Frames(const std::filesystem::path& record) {
+    std::vector<Frame> frames;
+    std::istringstream lines(ReadFile(record));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("IN|FRAME|", 0) != 0) continue;
+        std::vector<std::string> parts;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '|');) parts.push_back(field);
+        if (line.back() == '|') parts.emplace_back();
+        frames.push_back({parts.at(3), parts.at(4), parts.at(5)});
+    }
+    return frames;
+}
+
+bool HasKey(const Frame& frame, const std::string& code) {
+    return ("," + frame.keys + ",").find("," + code + ",") != std::string::npos;
+}
+
+}  // namespace
+
+TEST(Window, KeysClicksAndCloseReachTheHost) {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    TempDir dir;
+    const std::string title = "quorvane-gui-" + std::to_string(::getpid());
+    dir.Write("game/project.json", R"({"mainClass": "M", "width": 320, "height": 240, "targetFps": 60, "title": ")" + title + "\"}");
+    dir.Write(kHostBuildPath, "");
+    const auto record = dir.Path() / "record.txt";
+    ProcessOptions options;
+    options.workingDirectory = dir.Path();
+    options.env["DOTNET_ROOT"] = FAKE_DOTNET_DIR;
+    options.env["QUORVANE_FAKE_RECORD"] = record.string();
+    options.env["QUORVANE_FAKE_SCENARIO"] = "";
+    BackgroundProcess runtime({QUORVANE_EXE, "game"}, options);
+
+    std::string windowId;
+    for (int attempt = 0; attempt < 100 && windowId.empty(); ++attempt) {
+        // By process: xdotool cannot read a UTF-8 typed WM_NAME in its C locale.
+        windowId = Xdo({"xdotool", "search", "--pid", std::to_string(runtime.Pid())});
+        if (const auto feed = windowId.find('\n'); feed != std::string::npos) windowId.resize(feed);
+        if (windowId.empty()) Sleep(100);
+    }
+    ASSERT_FALSE(windowId.empty()) << "the window did not appear";
+
+    // Without a window manager the keyboard follows the pointer.
+    Xdo({"xdotool", "mousemove", "--window", windowId, "50", "60"});
+    Sleep(300);
+    Xdo({"xdotool", "keydown", "a"});
+    Sleep(400);
+    Xdo({"xdotool", "keyup", "a"});
+    Xdo({"xdotool", "keydown", "alt"});
+    Xdo({"xdotool", "key", "b"});
+    Xdo({"xdotool", "keyup", "alt"});
+    Xdo({"xdotool", "mousedown", "1"});
+    Sleep(200);
+    Xdo({"xdotool", "mouseup", "1"});
+    Sleep(200);
+    const std::size_t framesBeforeClose = Frames(record).size();
+    Xdo({WM_CLOSE_EXE, windowId});
+
+    const ProcessResult result = runtime.Wait(10);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<Frame> frames = Frames(record);
+    ASSERT_GE(frames.size(), framesBeforeClose);
+
+    // The held key is listed in every frame from its first appearance until release.
+    std::size_t first = frames.size(), last = 0, held = 0;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        if (!HasKey(frames[i], "65")) continue;
+        first = std::min(first, i);
+        last = i;
+        ++held;
+    }
+    ASSERT_LT(first, frames.size()) << "key A never reached the host";
+    EXPECT_EQ(held, last - first + 1);
+    EXPECT_GE(held, 5u);
+    for (const Frame& frame : frames) {
+        EXPECT_FALSE(HasKey(frame, "66")) << "a key pressed with Alt held was recorded";
+        EXPECT_FALSE(HasKey(frame, "18")) << "Alt was recorded";
+    }
+    bool clicked = false;
+    for (const Frame& frame : frames) clicked = clicked || (frame.buttons == "0" && frame.mouse == "50,60");
+    EXPECT_TRUE(clicked) << "no frame with the left button down at 50,60";
+    EXPECT_NE(ReadFile(record).find("IN|SHUTDOWN\nEXIT\n"), std::string::npos) << "the host was not shut down";
+}

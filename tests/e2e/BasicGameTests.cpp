@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include <stb_image.h>
+
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
@@ -50,4 +54,37 @@ TEST(BasicGame, MissingMainClassIsExplained) {
     const ProcessResult result = RunFromRepositoryRoot({"--headless", (dir.Path() / "game").string()});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("[Error] The main class \"Nope.Game\" was not found in "), std::string::npos) << result.err;
+}
+
+TEST(BasicGame, ScreenshotShowsTheSkyAndThePlayer) {
+    TempDir dir;
+    const auto shot = dir.Path() / "shot.png";
+    const ProcessResult result = RunFromRepositoryRoot({"--headless", "--frames", "60", "--screenshot", shot.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    int width = 0, height = 0, channels = 0;
+    std::unique_ptr<unsigned char, void (*)(void*)> pixels(stbi_load(shot.c_str(), &width, &height, &channels, 3), stbi_image_free);
+    ASSERT_NE(pixels, nullptr);
+    ASSERT_EQ(width, 1280);
+    ASSERT_EQ(height, 720);
+    const auto at = [&](int x, int y) {
+        const unsigned char* p = pixels.get() + (y * width + x) * 3;
+        return (p[0] << 16) | (p[1] << 8) | p[2];
+    };
+    EXPECT_EQ(at(640, 10), 0x6cb4ff);  // the project's background colour
+    // The player stands at the start, near the left edge: its cap and shirt colours.
+    int cap = 0, shirt = 0;
+    for (int y = 380; y < 560; ++y) {
+        for (int x = 30; x < 140; ++x) {
+            cap += at(x, y) == 0xDC3C3C;
+            shirt += at(x, y) == 0x326EDC;
+        }
+    }
+    EXPECT_GT(cap, 20);
+    EXPECT_GT(shirt, 40);
+}
+
+TEST(BasicGame, UnwritableScreenshotIsAnError) {
+    const ProcessResult result = RunFromRepositoryRoot({"--headless", "--frames", "1", "--screenshot", "/nonexistent/dir/x.png"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("[Error] Could not write the screenshot: /nonexistent/dir/x.png"), std::string::npos) << result.err;
 }

@@ -25,6 +25,9 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     window = options.headless ? CreateHeadlessWindow() : CreatePlatformWindow();
     const WindowSettings& settings = config.windowSettings;
     if (!window->Create(settings.width, settings.height, settings.title)) return 1;
+    if (!renderer.Initialize(*window)) return 1;
+    renderer.SetTextureRoot(config.projectRoot);
+    renderer.SetPixelPerfect(config.pixelPerfect);
 
     ScriptHostConfig scriptConfig;
     scriptConfig.projectRoot = config.projectRoot;
@@ -53,6 +56,11 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     LogInfo("Running project: " + config.name);
     MainLoop(config, options);
     scriptRuntime.Shutdown();
+
+    if (!options.screenshot.empty() && !WritePng(options.screenshot, renderer.Pixels())) {
+        LogError("Could not write the screenshot: " + PathToString(options.screenshot));
+        return 1;
+    }
     return 0;
 }
 
@@ -64,6 +72,13 @@ void Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         const auto frameStart = FrameClock::Clock::now();
         const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
         scriptRuntime.RunFrame(delta);
+        const FrameSnapshot& snapshot = scriptRuntime.GetSnapshot();
+        renderer.BeginFrame(config.backgroundColor);
+        renderer.SetCamera(snapshot.camera);
+        renderer.DrawRects(snapshot.rects);
+        renderer.DrawSprites(snapshot.sprites);
+        renderer.DrawDebugRects(snapshot.debugRects);
+        renderer.Present();
         ++framesRun;
         LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
     }

@@ -7,6 +7,7 @@
 #include "app/FrameClock.h"
 #include "platform/Window.h"
 #include "project/ProjectConfig.h"
+#include "render/Renderer.h"
 #include "scripting/ScriptRuntime.h"
 
 namespace Quorvane {
@@ -26,6 +27,7 @@ private:
 
     // Destroyed in reverse order: the script host is shut down first, the window last.
     std::unique_ptr<Window> window;
+    Renderer renderer;
     FrameClock frameClock;
     ScriptRuntime scriptRuntime;
 };

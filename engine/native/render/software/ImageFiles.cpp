@@ -1,0 +1,58 @@
+#include <cstdio>
+#include <memory>
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include "render/software/SoftwareCanvas.h"
+
+namespace Quorvane {
+namespace {
+
+constexpr int kMaxImageSide = 16384;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+std::unique_ptr<SoftwareImage> DecodeImageFile(const std::filesystem::path& path) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return nullptr;
+    // The header is read first: a file that claims absurd dimensions is refused
+    // before anything is allocated for it.
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_file(file.get(), &width, &height, &channels)) return nullptr;
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return nullptr;
+
+    std::unique_ptr<stbi_uc, void (*)(void*)> rgba(stbi_load_from_file(file.get(), &width, &height, &channels, 4),
+                                                  stbi_image_free);
+    if (!rgba) return nullptr;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    const stbi_uc* texel = rgba.get();
+    for (std::uint32_t& pixel : pixels) {
+        const std::uint32_t a = texel[3];
+        const auto premultiply = [a](std::uint32_t c) { return (c * a + 127u) / 255u; };
+        pixel = (a << 24) | (premultiply(texel[0]) << 16) | (premultiply(texel[1]) << 8) | premultiply(texel[2]);
+        texel += 4;
+    }
+    return std::make_unique<SoftwareImage>(width, height, std::move(pixels));
+}
+
+bool WritePng(const std::filesystem::path& path, const PixelView& view) {
+    if (view.pixels == nullptr || view.width <= 0 || view.height <= 0) return false;
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(view.width) * view.height * 3);
+    unsigned char* out = rgb.data();
+    for (std::int32_t y = 0; y < view.height; ++y) {
+        const std::uint32_t* row = view.pixels + static_cast<std::size_t>(y) * view.stride;
+        for (std::int32_t x = 0; x < view.width; ++x) {
+            *out++ = static_cast<unsigned char>(row[x] >> 16);
+            *out++ = static_cast<unsigned char>(row[x] >> 8);
+            *out++ = static_cast<unsigned char>(row[x]);
+        }
+    }
+    return stbi_write_png(path.c_str(), view.width, view.height, 3, rgb.data(), view.width * 3) != 0;
+}
+
+}  // namespace Quorvane

@@ -1,0 +1,247 @@
+#include "render/software/SoftwareCanvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QUORVANE_X86 1
+#endif
+
+namespace Quorvane {
+namespace {
+
+std::uint32_t Pack(Color color) {
+    return (std::uint32_t{color.r} << 16) | (std::uint32_t{color.g} << 8) | color.b;
+}
+
+// round(x / 255) for x in [0, 255 * 255], on the two 8-bit lanes 0x00FF00FF at once.
+std::uint32_t Div255Lanes(std::uint32_t lanes) {
+    lanes += 0x00800080u;
+    return ((lanes + ((lanes >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+}
+
+// Source-over of a premultiplied texel onto an opaque pixel:
+// each channel is p + round(d * (255 - a) / 255).
+std::uint32_t BlendOver(std::uint32_t source, std::uint32_t destination) {
+    const std::uint32_t inverse = 255u - (source >> 24);
+    const std::uint32_t redBlue = Div255Lanes((destination & 0x00FF00FFu) * inverse);
+    const std::uint32_t green = Div255Lanes(((destination >> 8) & 0xFFu) * inverse);
+    return (source & 0x00FFFFFFu) + redBlue + (green << 8);
+}
+
+// Source-over along a row. With premultiplied texels one formula serves every
+// alpha: opaque texels add nothing of the destination, clear ones add nothing.
+// The vector versions compute round(x / 255) on 16-bit lanes exactly as the
+// scalar one does: t = x + 128, (t + (t >> 8)) >> 8.
+void BlendRowScalar(const std::uint32_t* source, std::uint32_t* target, std::int32_t count) {
+    for (std::int32_t i = 0; i < count; ++i) target[i] = BlendOver(source[i], target[i]);
+}
+
+#if defined(QUORVANE_X86)
+void BlendRowSse2(const std::uint32_t* source, std::uint32_t* target, std::int32_t count) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i all255 = _mm_set1_epi32(255);
+    const __m128i half = _mm_set1_epi16(128);
+    const auto div255 = [half](__m128i x) {
+        x = _mm_add_epi16(x, half);
+        return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+    };
+    std::int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i));
+        const __m128i inverse32 = _mm_sub_epi32(all255, _mm_srli_epi32(s, 24));
+        const __m128i inverse = _mm_or_si128(inverse32, _mm_slli_epi32(inverse32, 16));
+        const __m128i low = div255(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(inverse, inverse)));
+        const __m128i high = div255(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(inverse, inverse)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), _mm_add_epi8(_mm_packus_epi16(low, high), s));
+    }
+    BlendRowScalar(source + i, target + i, count - i);
+}
+
+__attribute__((target("avx2"))) void BlendRowAvx2(const std::uint32_t* source, std::uint32_t* target, std::int32_t count) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i all255 = _mm256_set1_epi32(255);
+    const __m256i half = _mm256_set1_epi16(128);
+    const auto div255 = [half](__m256i x) __attribute__((target("avx2"))) {
+        x = _mm256_add_epi16(x, half);
+        return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+    };
+    std::int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target + i));
+        const __m256i inverse32 = _mm256_sub_epi32(all255, _mm256_srli_epi32(s, 24));
+        const __m256i inverse = _mm256_or_si256(inverse32, _mm256_slli_epi32(inverse32, 16));
+        // Unpacks work within 128-bit halves; pack puts the halves back in place.
+        const __m256i low = div255(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi32(inverse, inverse)));
+        const __m256i high = div255(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi32(inverse, inverse)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), _mm256_add_epi8(_mm256_packus_epi16(low, high), s));
+    }
+    BlendRowSse2(source + i, target + i, count - i);
+}
+#endif
+
+using BlendRowFunction = void (*)(const std::uint32_t*, std::uint32_t*, std::int32_t);
+
+BlendRowFunction ChooseBlendRow() {
+#if defined(QUORVANE_X86)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return BlendRowAvx2;
+    return BlendRowSse2;
+#else
+    return BlendRowScalar;
+#endif
+}
+
+const BlendRowFunction BlendRow = ChooseBlendRow();
+
+// The destination pixels along one axis: those whose centre lies in
+// (origin, origin + size] (GDI+'s half-pixel offset, ties to the lower texel),
+// clipped to [0, limit). A flipped axis mirrors the picture within the same
+// pixels, so a sprite never shifts when it turns.
+struct AxisSpan {
+    double first = 0, last = 0;  // unclipped, so mirroring survives clipping
+    std::int32_t clippedFirst = 0, clippedLast = -1;
+
+    AxisSpan(double origin, double size, std::int32_t limit) {
+        first = std::floor(origin - 0.5) + 1.0;
+        last = std::floor(origin + size - 0.5);
+        const double lo = std::max(first, 0.0);
+        const double hi = std::min(last, static_cast<double>(limit) - 1.0);
+        if (lo <= hi) {
+            clippedFirst = static_cast<std::int32_t>(lo);
+            clippedLast = static_cast<std::int32_t>(hi);
+        }
+    }
+    bool Empty() const { return clippedLast < clippedFirst; }
+
+    // The texel under each covered pixel, clipped first to last, into out: the
+    // smallest k with (centre - origin) * texels <= (k + 1) * size. Stepping
+    // through the pixels with exact products keeps ties exact (1.5 * 4 against 6)
+    // and needs one division per image instead of one per pixel.
+    void Map(double origin, double size, std::int32_t texels, bool flip, std::int32_t* out) const {
+        const std::int32_t count = clippedLast - clippedFirst + 1;
+        // Mirroring reverses the picture within the same pixels.
+        const double start = flip ? first + last - clippedLast : clippedFirst;
+        if (size == texels) {
+            // 1:1: the k-th covered pixel shows texel k, whatever the fractional offset.
+            const auto offset = static_cast<std::int32_t>(start - first);
+            for (std::int32_t i = 0; i < count; ++i) out[i] = std::clamp(offset + i, 0, texels - 1);
+            if (flip) std::reverse(out, out + count);
+            return;
+        }
+        double numerator = (start + 0.5 - origin) * texels;
+        double k = std::ceil(numerator / size) - 1.0;
+        for (std::int32_t i = 0; i < count; ++i) {
+            while (numerator > (k + 1.0) * size) k += 1.0;
+            while (k > 0.0 && numerator <= k * size) k -= 1.0;
+            out[i] = static_cast<std::int32_t>(std::clamp(k, 0.0, texels - 1.0));
+            numerator += texels;
+        }
+        if (flip) std::reverse(out, out + count);
+    }
+};
+
+}  // namespace
+
+SoftwareImage::SoftwareImage(std::int32_t w, std::int32_t h, std::vector<std::uint32_t> data)
+    : width(w), height(h), pixels(std::move(data)),
+      opaque(std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return (p >> 24) == 255u; })) {}
+
+void SoftwareCanvas::Resize(std::int32_t newWidth, std::int32_t newHeight) {
+    newWidth = std::clamp(newWidth, 0, kMaxSide);
+    newHeight = std::clamp(newHeight, 0, kMaxSide);
+    if (newWidth == width && newHeight == height) return;
+    width = newWidth;
+    height = newHeight;
+    buffer.assign(static_cast<std::size_t>(width) * height, 0u);
+}
+
+void SoftwareCanvas::Fill(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, std::uint32_t value) {
+    left = std::max<std::int64_t>(left, 0);
+    top = std::max<std::int64_t>(top, 0);
+    right = std::min<std::int64_t>(right, width);
+    bottom = std::min<std::int64_t>(bottom, height);
+    if (right <= left || bottom <= top) return;
+    for (std::int64_t y = top; y < bottom; ++y) {
+        std::fill_n(buffer.data() + y * width + left, right - left, value);
+    }
+}
+
+void SoftwareCanvas::FillRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) {
+    Fill(left, top, right, bottom, Pack(color));
+}
+
+void SoftwareCanvas::OutlineRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) {
+    // The 2-pixel pen straddles the left and top edges and lies inside the right and
+    // bottom ones. 64-bit arithmetic keeps the edges of INT_MIN/INT_MAX rectangles exact.
+    std::int64_t l = std::min(left, right), r = std::max(left, right);
+    std::int64_t t = std::min(top, bottom), b = std::max(top, bottom);
+    if (l == r || t == b) return;
+    const std::uint32_t value = Pack(color);
+    Fill(l - 1, t - 1, r, t + 1, value);  // top
+    Fill(l - 1, b - 2, r, b, value);      // bottom
+    Fill(l - 1, t - 1, l + 1, b, value);  // left
+    Fill(r - 2, t - 1, r, b, value);      // right
+}
+
+void SoftwareCanvas::DrawImage(const CanvasImage& canvasImage, float x, float y, float w, float h, bool flipX, bool flipY) {
+    const auto& image = static_cast<const SoftwareImage&>(canvasImage);
+    const std::int32_t texelsX = image.Width();
+    const std::int32_t texelsY = image.Height();
+    if (texelsX <= 0 || texelsY <= 0 || !(w > 0.0f) || !(h > 0.0f) || !std::isfinite(x) || !std::isfinite(y) ||
+        !std::isfinite(w) || !std::isfinite(h)) {
+        return;
+    }
+    const AxisSpan columns(x, w, width);
+    const AxisSpan rows(y, h, height);
+    if (columns.Empty() || rows.Empty()) return;
+    const std::int32_t firstX = columns.clippedFirst;
+
+    const std::int32_t count = columns.clippedLast - firstX + 1;
+    sourceRows.resize(static_cast<std::size_t>(rows.clippedLast - rows.clippedFirst + 1));
+    rows.Map(y, h, texelsY, flipY, sourceRows.data());
+    // At 1:1 the columns run on one by one and rows are read in place; otherwise
+    // each texel row is expanded once and reused by the rows that repeat it.
+    const bool contiguous = !flipX && w == static_cast<float>(texelsX);
+    const std::int32_t firstColumn = static_cast<std::int32_t>(firstX - columns.first);
+    if (!contiguous) {
+        sourceColumns.resize(static_cast<std::size_t>(count));
+        columns.Map(x, w, texelsX, flipX, sourceColumns.data());
+        expandedRow.resize(static_cast<std::size_t>(count));
+    }
+    std::int32_t expandedTexelRow = -1;
+
+    for (std::int32_t row = rows.clippedFirst; row <= rows.clippedLast; ++row) {
+        const std::int32_t texelRow = sourceRows[row - rows.clippedFirst];
+        const std::uint32_t* source = image.Row(texelRow);
+        if (contiguous) {
+            source += firstColumn;
+        } else {
+            if (texelRow != expandedTexelRow) {
+                for (std::int32_t i = 0; i < count; ++i) expandedRow[i] = source[sourceColumns[i]];
+                expandedTexelRow = texelRow;
+            }
+            source = expandedRow.data();
+        }
+        std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width + firstX;
+        if (image.Opaque()) {
+            std::copy_n(source, count, target);
+        } else {
+            BlendRow(source, target, count);
+        }
+    }
+}
+
+std::unique_ptr<CanvasImage> SoftwareCanvas::LoadImage(const std::filesystem::path& path) { return DecodeImageFile(path); }
+
+void SoftwareCanvas::Present(Window& window) { window.Present(Pixels()); }
+
+PixelView SoftwareCanvas::Pixels() const { return {buffer.data(), width, height, width}; }
+
+std::unique_ptr<Canvas> CreateSoftwareCanvas() { return std::make_unique<SoftwareCanvas>(); }
+
+}  // namespace Quorvane

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/Canvas.h"
+
+namespace Quorvane {
+
+// A decoded image: premultiplied ARGB, one 32-bit word per texel.
+class SoftwareImage final : public CanvasImage {
+public:
+    SoftwareImage(std::int32_t width, std::int32_t height, std::vector<std::uint32_t> pixels);
+    std::int32_t Width() const override { return width; }
+    std::int32_t Height() const override { return height; }
+    const std::uint32_t* Row(std::int32_t y) const { return pixels.data() + static_cast<std::size_t>(y) * width; }
+    bool Opaque() const { return opaque; }
+
+private:
+    std::int32_t width;
+    std::int32_t height;
+    std::vector<std::uint32_t> pixels;
+    bool opaque;
+};
+
+// The back buffer in memory, with GDI's rectangle rules and GDI+'s image sampling.
+// Pixels are 0x??RRGGBB; the top byte carries no meaning.
+class SoftwareCanvas final : public Canvas {
+public:
+    // Larger client areas are clipped, so a mistyped project size cannot ask for gigabytes.
+    static constexpr std::int32_t kMaxSide = 16384;
+
+    void Resize(std::int32_t width, std::int32_t height) override;
+    std::int32_t Width() const override { return width; }
+    std::int32_t Height() const override { return height; }
+    void FillRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) override;
+    void OutlineRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) override;
+    void DrawImage(const CanvasImage& image, float x, float y, float width, float height, bool flipX, bool flipY) override;
+    std::unique_ptr<CanvasImage> LoadImage(const std::filesystem::path& path) override;
+    void Present(Window& window) override;
+    PixelView Pixels() const override;
+
+    std::uint32_t PixelAt(std::int32_t x, std::int32_t y) const {
+        return buffer[static_cast<std::size_t>(y) * width + x] & 0xFFFFFFu;
+    }
+
+private:
+    void Fill(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, std::uint32_t value);
+
+    std::vector<std::uint32_t> buffer;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    // Scratch of the image being drawn, kept so that steady frames allocate nothing.
+    std::vector<std::int32_t> sourceColumns;  // texel column per destination column
+    std::vector<std::int32_t> sourceRows;     // texel row per destination row
+    std::vector<std::uint32_t> expandedRow;   // one texel row, scaled and mirrored
+};
+
+// Decodes PNG, JPEG, BMP, GIF or TGA; null when the file is not such an image or
+// announces more than 16384 pixels on a side.
+std::unique_ptr<SoftwareImage> DecodeImageFile(const std::filesystem::path& path);
+
+}  // namespace Quorvane

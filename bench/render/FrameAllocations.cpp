@@ -42,7 +42,7 @@ int main() {
     auto window = CreateHeadlessWindow();
     window->Create(1280, 720, "bench");
     Renderer renderer;
-    renderer.Initialize(*window);
+    renderer.Initialize(*window, CreateSoftwareCanvas());
     std::fclose(stdout);  // the texture warnings of the first frame are not the point here
 
     const auto frame = [&] {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
@@ -10,7 +12,8 @@ using QuorvaneTest::TempDir;
 namespace {
 
 const std::string kRuntime = QUORVANE_EXE;
-const std::filesystem::path kHostBuildPath = "engine/csharp/ScriptHost/bin/Debug/net8.0/Quorvane.ScriptHost.dll";
+const std::filesystem::path kHostBuildPath =
+    std::filesystem::path("engine/csharp/ScriptHost/bin/Debug/net8.0") / "Quorvane.ScriptHost.dll";
 
 QuorvaneTest::ProcessResult RunIn(const std::filesystem::path& cwd, std::vector<std::string> args) {
     args.insert(args.begin(), kRuntime);
@@ -25,7 +28,7 @@ TEST(Startup, MissingProjectFileNamesTheAbsolutePath) {
     TempDir cwd;
     const auto result = RunIn(cwd.Path(), {"--headless"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "[Error] Could not open file: " + (cwd.Path() / "samples/BasicGame/project.json").string() + "\n");
+    EXPECT_EQ(result.err, "[Error] Could not open file: " + (cwd.Path() / "samples" / "BasicGame" / "project.json").string() + "\n");
     EXPECT_EQ(result.out, "");
 }
 
@@ -54,7 +57,7 @@ TEST(Startup, MissingScriptHostThenMissingGameAssembly) {
     cwd.Write(kHostBuildPath, "");
     result = RunIn(cwd.Path(), {"--headless", "game"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "[Error] Game assembly was not found: " + (cwd.Path() / "game/Game.dll").string() + "\n");
+    EXPECT_EQ(result.err, "[Error] Game assembly was not found: " + (cwd.Path() / "game" / "Game.dll").string() + "\n");
 }
 
 TEST(Startup, HelpVersionAndUnknownOption) {
@@ -116,4 +119,27 @@ TEST(Startup, HeadlessRunsTheGivenNumberOfFrames) {
         rest = rest.substr(rest.find('\n') + 1);
     }
     EXPECT_EQ(rest, "IN|SHUTDOWN\nEXIT\n");
+}
+
+TEST(Startup, WindowedRunEndsAfterFramesWithTheHostShutDown) {
+#if !defined(_WIN32)
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (scripts/test starts Xvfb)";
+#endif
+    TempDir cwd;
+    cwd.Write("game/project.json", R"({"mainClass": "M", "width": 200, "height": 100, "title": "e2e window"})");
+    cwd.Write(kHostBuildPath, "");
+    const auto record = cwd.Path() / "record.txt";
+    ProcessOptions options;
+    options.workingDirectory = cwd.Path();
+    options.env["DOTNET_ROOT"] = FAKE_DOTNET_DIR;
+    options.env["QUORVANE_FAKE_RECORD"] = record.string();
+    options.env["QUORVANE_FAKE_SCENARIO"] = "frame_reply=RECT|0|0|10|10|255|0|0~SPRITE|0|0|8|8|1|2|3|missing.png";
+    const auto result = RunProcess({kRuntime, "--frames", "5", "game"}, options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("[Warn] Texture not found: "), std::string::npos) << result.out;
+    const std::string lines = QuorvaneTest::ReadFile(record);
+    std::size_t frames = 0;
+    for (std::size_t at = 0; (at = lines.find("IN|FRAME|", at)) != std::string::npos; ++at) ++frames;
+    EXPECT_EQ(frames, 5u) << lines;
+    EXPECT_NE(lines.find("IN|SHUTDOWN\nEXIT\n"), std::string::npos) << lines;
 }

@@ -6,6 +6,7 @@
 // QUORVANE_FAKE_RECORD names a file that receives ARG|, CWD|, IN| and EXIT lines.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -14,7 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 
 namespace {
 
@@ -29,6 +34,11 @@ std::string Get(const std::string& key, const std::string& fallback = "") {
 int GetInt(const std::string& key, int fallback) {
     const std::string value = Get(key);
     return value.empty() ? fallback : std::atoi(value.c_str());
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+    const auto text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -66,10 +76,19 @@ int main(int argc, char** argv) {
             start = semi + 1;
         }
     }
-    if (const char* path = std::getenv("QUORVANE_FAKE_RECORD")) record.open(path, std::ios::app);
+    if (const char* path = std::getenv("QUORVANE_FAKE_RECORD")) record.open(path, std::ios::app | std::ios::binary);
+#if defined(_WIN32)
+    // The wide command line, recorded as UTF-8, shows exactly what arrived.
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; i < count; ++i) Note("ARG|" + Utf8(wide[i]));
+    LocalFree(wide);
+    (void)argv;
+    (void)argc;
+#else
     for (int i = 1; i < argc; ++i) Note(std::string("ARG|") + argv[i]);
-    char cwd[4096] = {};
-    if (getcwd(cwd, sizeof cwd)) Note(std::string("CWD|") + cwd);
+#endif
+    Note("CWD|" + Utf8(std::filesystem::current_path()));
 
     if (!Get("stderr").empty()) std::fprintf(stderr, "%s\n", Get("stderr").c_str());
     std::fflush(stderr);
@@ -88,6 +107,7 @@ int main(int argc, char** argv) {
     int frame = 0;
     std::string line;
     while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         Note("IN|" + line);
         if (line == "START") {
             if (Get("started") != "never") std::fputs("STARTED\n", stdout);

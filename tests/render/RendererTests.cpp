@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include <stb_image_write.h>
 
 #include "render/Renderer.h"
 #include "render/software/SoftwareCanvas.h"
+#include "support/ImageFile.h"
 #include "support/TempDir.h"
 
 using namespace Quorvane;
@@ -27,7 +27,7 @@ struct Scene {
     explicit Scene(int width = 32, int height = 32, bool pixelPerfect = true) {
         window = CreateHeadlessWindow();
         window->Create(width, height, "test");
-        renderer.Initialize(*window);
+        renderer.Initialize(*window, CreateSoftwareCanvas());
         renderer.SetPixelPerfect(pixelPerfect);
     }
     void Begin(CameraState camera = {}) {
@@ -60,7 +60,7 @@ std::filesystem::path WriteImage(const TempDir& dir, const std::string& name, Co
     std::filesystem::create_directories(path.parent_path());
     std::vector<unsigned char> rgba;
     for (int i = 0; i < size * size; ++i) rgba.insert(rgba.end(), {color.r, color.g, color.b, 255});
-    stbi_write_png(path.c_str(), size, size, 4, rgba.data(), size * 4);
+    QuorvaneTest::WriteRgbaPng(path, size, size, rgba);
     return path;
 }
 
@@ -199,8 +199,7 @@ TEST(Renderer, LayersAndSpriteOrder) {
 TEST(Renderer, SpriteScalingAndFlipUnderTheCamera) {
     TempDir dir;
     const auto path = dir.Path() / "two.png";
-    const unsigned char rgba[] = {255, 0, 0, 255, 0, 255, 0, 255};  // red | green
-    stbi_write_png(path.c_str(), 2, 1, 4, rgba, 8);
+    QuorvaneTest::WriteRgbaPng(path, 2, 1, {255, 0, 0, 255, 0, 255, 0, 255});  // red | green
     Scene scene;
     CameraState camera;
     camera.zoom = 1.5f;

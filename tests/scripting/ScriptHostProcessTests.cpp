@@ -3,13 +3,17 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "app/Log.h"
 #include "scripting/ScriptHostProcess.h"
 #include "scripting/ScriptRuntime.h"
+#include "support/Environment.h"
 #include "support/ProcessProbe.h"
 #include "support/TempDir.h"
 
 using namespace Quorvane;
+using QuorvaneTest::SetEnv;
 using QuorvaneTest::TempDir;
+using QuorvaneTest::UnsetEnv;
 
 namespace {
 
@@ -23,9 +27,9 @@ double SecondsOf(const std::function<void()>& action) {
 class ScriptHostProcessTest : public testing::Test {
 protected:
     void SetUp() override {
-        setenv("DOTNET_ROOT", FAKE_DOTNET_DIR, 1);
+        SetEnv("DOTNET_ROOT", FAKE_DOTNET_DIR);
         recordPath = dir.Path() / "record.txt";
-        setenv("QUORVANE_FAKE_RECORD", recordPath.c_str(), 1);
+        SetEnv("QUORVANE_FAKE_RECORD", recordPath.string());
         config.projectRoot = dir.Path();
         config.scriptHostPath = dir.Path() / "Quorvane.ScriptHost.dll";
         config.gameAssemblyPath = dir.Path() / "Game.dll";
@@ -38,11 +42,11 @@ protected:
         fdsBefore = QuorvaneTest::CountOpenFds();
     }
     void TearDown() override {
-        unsetenv("QUORVANE_FAKE_SCENARIO");
+        UnsetEnv("QUORVANE_FAKE_SCENARIO");
         EXPECT_EQ(QuorvaneTest::CountChildProcesses(), childrenBefore) << "a host process was left behind";
         EXPECT_EQ(QuorvaneTest::CountOpenFds(), fdsBefore) << "a descriptor was left open";
     }
-    void Scenario(const std::string& text) { setenv("QUORVANE_FAKE_SCENARIO", text.c_str(), 1); }
+    void Scenario(const std::string& text) { SetEnv("QUORVANE_FAKE_SCENARIO", text); }
     std::string Record() const { return QuorvaneTest::ReadFile(recordPath); }
 
     TempDir dir;
@@ -83,6 +87,26 @@ TEST_F(ScriptHostProcessTest, FullConversation) {
                                  "CWD|" + dir.Path().string() + "\n" +
                                  "IN|START\nIN|FRAME|0.0166667||0,0|\nIN|SHUTDOWN\nEXIT\n";
     EXPECT_EQ(Record(), expected);
+}
+
+TEST_F(ScriptHostProcessTest, ArgumentsArriveIntact) {
+    const auto folder = dir.Path() / "with space";
+    std::filesystem::create_directories(folder);
+    config.projectRoot = folder;
+    config.mainClass = "My \"Quoted\" Game";
+    config.startScene = "Level\\ \xC3\xA9t\xC3\xA9\\";  // backslashes inside and at the end, UTF-8
+    Scenario("");
+    {
+        ScriptHostProcess process;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(process.Start(config));
+        testing::internal::GetCapturedStdout();
+    }
+    const std::string record = Record();
+    EXPECT_NE(record.find("ARG|My \"Quoted\" Game\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("ARG|Level\\ \xC3\xA9t\xC3\xA9\\\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("ARG|" + PathToString(folder) + "\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("CWD|" + PathToString(folder) + "\n"), std::string::npos) << record;
 }
 
 TEST_F(ScriptHostProcessTest, ReadyLateIsAccepted) {
@@ -186,20 +210,20 @@ TEST_F(ScriptHostProcessTest, ShutdownIgnoredIsTerminated) {
 }
 
 TEST_F(ScriptHostProcessTest, EndlessLineIsCappedAndDropped) {
-    Scenario("flood=17825792;pre_ready=LOG|Info|after");
-    ScriptHostProcess process;
+    Scenario("flood=200000;pre_ready=LOG|Info|after");
+    ScriptHostProcess process(64 * 1024);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     EXPECT_TRUE(process.Start(config));
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Script host sent a line longer than 16 MiB; it was dropped.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Script host sent a line longer than 65536 bytes; it was dropped.\n");
     EXPECT_EQ(out, "[Info] after\n[Info] C# script host started.\n");
 }
 
 TEST_F(ScriptHostProcessTest, LaunchFailure) {
     const auto fakeRoot = dir.Path() / "dotnet-root";
-    dir.Write(fakeRoot / "dotnet", "not a program");  // exists but cannot be run
-    setenv("DOTNET_ROOT", fakeRoot.c_str(), 1);
+    dir.Write(fakeRoot / kDotnetFileName, "not a program");  // exists but cannot be run
+    SetEnv("DOTNET_ROOT", fakeRoot.string());
     ScriptHostProcess process;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(process.Start(config));
@@ -210,14 +234,14 @@ TEST_F(ScriptHostProcessTest, LaunchFailure) {
 
 TEST(FindDotnetHost, SearchOrder) {
     TempDir dir;
-    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    setenv("DOTNET_ROOT", (dir.Path() / "empty").c_str(), 1);
-    setenv("HOME", (dir.Path() / "home").c_str(), 1);
+    const std::string savedHome = std::getenv(kUserHomeVariable) ? std::getenv(kUserHomeVariable) : "";
+    SetEnv("DOTNET_ROOT", (dir.Path() / "empty").string());
+    SetEnv(kUserHomeVariable, (dir.Path() / "home").string());
     EXPECT_EQ(ScriptHostProcess::FindDotnetHost(), "dotnet");
-    const auto inHome = dir.Write("home/.dotnet/dotnet", "");
+    const auto inHome = dir.Write(std::filesystem::path("home") / ".dotnet" / kDotnetFileName, "");
     EXPECT_EQ(ScriptHostProcess::FindDotnetHost(), inHome);
-    const auto inRoot = dir.Write("empty/dotnet", "");
+    const auto inRoot = dir.Write(std::filesystem::path("empty") / kDotnetFileName, "");
     EXPECT_EQ(ScriptHostProcess::FindDotnetHost(), inRoot);
-    setenv("HOME", savedHome.c_str(), 1);
-    unsetenv("DOTNET_ROOT");
+    SetEnv(kUserHomeVariable, savedHome);
+    UnsetEnv("DOTNET_ROOT");
 }

@@ -38,6 +38,7 @@ public:
 private:
     std::filesystem::path captures;
     int pid = -1;
+    void* process = nullptr;  // the process handle where the platform has one
     double startSeconds = 0;
     std::string spawnError;
 };

@@ -25,7 +25,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     window = options.headless ? CreateHeadlessWindow() : CreatePlatformWindow();
     const WindowSettings& settings = config.windowSettings;
     if (!window->Create(settings.width, settings.height, settings.title)) return 1;
-    if (!renderer.Initialize(*window)) return 1;
+    if (!renderer.Initialize(*window, options.headless ? CreateSoftwareCanvas() : CreatePlatformCanvas(*window))) return 1;
     renderer.SetTextureRoot(config.projectRoot);
     renderer.SetPixelPerfect(config.pixelPerfect);
 

@@ -41,7 +41,10 @@ public:
     virtual PixelView Pixels() const = 0;
 };
 
+// Draws in memory; presents through Window::Present. Every platform has it.
 std::unique_ptr<Canvas> CreateSoftwareCanvas();
+// The canvas for a desktop window of this platform (GDI on Windows).
+std::unique_ptr<Canvas> CreatePlatformCanvas(Window& window);
 
 // Writes pixels as a PNG file; false when the file cannot be written.
 bool WritePng(const std::filesystem::path& path, const PixelView& pixels);

@@ -10,8 +10,9 @@ namespace Quorvane {
 namespace {
 
 // The UTF-8 text of a path without a copy where paths are narrow already.
-std::string_view PathKey(const std::filesystem::path& path, std::string& scratch) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
+template <typename Path>
+std::string_view PathKey(const Path& path, std::string& scratch) {
+    if constexpr (std::is_same_v<typename Path::value_type, char>) {
         return path.native();
     } else {
         scratch = PathToString(path);

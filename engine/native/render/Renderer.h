@@ -29,7 +29,7 @@ public:
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;
 
-    bool Initialize(Window& window, std::unique_ptr<Canvas> canvas = CreateSoftwareCanvas());
+    bool Initialize(Window& window, std::unique_ptr<Canvas> canvas);
     void SetTextureRoot(std::filesystem::path root) { textureRoot = std::move(root); }
     void SetPixelPerfect(bool value) { pixelPerfect = value; }
 

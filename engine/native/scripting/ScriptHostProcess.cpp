@@ -130,8 +130,11 @@ void ScriptHostProcess::ReadAvailableLines() {
         }
         pending.erase(0, consumed);
 
-        if (pending.size() > kMaxPendingBytes) {
-            LogError("Script host sent a line longer than 16 MiB; it was dropped.");
+        if (pending.size() > maxPending) {
+            constexpr std::size_t mebibyte = 1024 * 1024;
+            const std::string limit = maxPending % mebibyte == 0 ? std::to_string(maxPending / mebibyte) + " MiB"
+                                                                 : std::to_string(maxPending) + " bytes";
+            LogError("Script host sent a line longer than " + limit + "; it was dropped.");
             pending.clear();
             pending.shrink_to_fit();
             discardingLongLine = true;

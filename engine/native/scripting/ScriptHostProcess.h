@@ -22,7 +22,8 @@ public:
     // feed cannot exhaust our memory.
     static constexpr std::size_t kMaxPendingBytes = 16u * 1024u * 1024u;
 
-    ScriptHostProcess() = default;
+    // maxPendingBytes: tests use a small cap to reach it quickly.
+    explicit ScriptHostProcess(std::size_t maxPendingBytes = kMaxPendingBytes) : maxPending(maxPendingBytes) {}
     ~ScriptHostProcess();
     ScriptHostProcess(const ScriptHostProcess&) = delete;
     ScriptHostProcess& operator=(const ScriptHostProcess&) = delete;
@@ -54,6 +55,7 @@ private:
     ChildProcess child;
     ProtocolState state;
     std::string pending;
+    std::size_t maxPending;
     bool discardingLongLine = false;
     bool launched = false;
 };

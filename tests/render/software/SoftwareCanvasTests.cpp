@@ -2,9 +2,9 @@
 
 #include <sstream>
 
-#include <stb_image_write.h>
 
 #include "render/software/SoftwareCanvas.h"
+#include "support/ImageFile.h"
 #include "support/TempDir.h"
 
 using namespace Quorvane;
@@ -178,8 +178,7 @@ TEST(SoftwareCanvas, DecodesAndBlendsSourceOver) {
     };
     for (const Case& c : cases) {
         const auto file = dir.Path() / "texel.png";
-        const unsigned char rgba[8] = {c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a};
-        ASSERT_TRUE(stbi_write_png(file.c_str(), 2, 1, 4, rgba, 8));
+        ASSERT_TRUE(QuorvaneTest::WriteRgbaPng(file, 2, 1, {c.r, c.g, c.b, c.a, c.r, c.g, c.b, c.a}));
         const auto image = DecodeImageFile(file);
         ASSERT_NE(image, nullptr);
         SoftwareCanvas canvas;

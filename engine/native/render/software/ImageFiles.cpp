@@ -14,11 +14,25 @@ constexpr int kMaxImageSide = 16384;
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Paths are wide on Windows; fopen would take them through the ANSI code page.
+File OpenFile(const std::filesystem::path& path, bool write) {
+#if defined(_WIN32)
+    return File(_wfopen(path.c_str(), write ? L"wb" : L"rb"));
+#else
+    return File(std::fopen(path.c_str(), write ? "wb" : "rb"));
+#endif
+}
+
+void WriteToFile(void* context, void* data, int size) {
+    std::fwrite(data, 1, static_cast<std::size_t>(size), static_cast<std::FILE*>(context));
+}
 
 }  // namespace
 
 std::unique_ptr<SoftwareImage> DecodeImageFile(const std::filesystem::path& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    const File file = OpenFile(path, false);
     if (!file) return nullptr;
     // The header is read first: a file that claims absurd dimensions is refused
     // before anything is allocated for it.
@@ -52,7 +66,10 @@ bool WritePng(const std::filesystem::path& path, const PixelView& view) {
             *out++ = static_cast<unsigned char>(row[x]);
         }
     }
-    return stbi_write_png(path.c_str(), view.width, view.height, 3, rgb.data(), view.width * 3) != 0;
+    const File file = OpenFile(path, true);
+    if (!file) return false;
+    const bool encoded = stbi_write_png_to_func(WriteToFile, file.get(), view.width, view.height, 3, rgb.data(), view.width * 3) != 0;
+    return encoded && std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
 }
 
 }  // namespace Quorvane

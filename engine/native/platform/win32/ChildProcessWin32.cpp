@@ -1,0 +1,159 @@
+#include <windows.h>
+#include <timeapi.h>
+
+#include <chrono>
+
+#include "platform/ChildProcess.h"
+#include "platform/win32/WideText.h"
+
+namespace Quorvane {
+
+const char* const kDotnetFileName = "dotnet.exe";
+const char* const kUserHomeVariable = "USERPROFILE";
+
+namespace {
+
+// How long one Write may wait for a child that does not drain its stdin.
+constexpr DWORD kWriteLimitMs = 500;
+
+void CloseHandleOnce(HANDLE& handle) {
+    if (handle != nullptr) CloseHandle(handle);
+    handle = nullptr;
+}
+
+}  // namespace
+
+struct ChildProcess::Impl {
+    HANDLE processHandle = nullptr;
+    HANDLE threadHandle = nullptr;
+    HANDLE stdinWrite = nullptr;
+    HANDLE stdoutRead = nullptr;
+    bool outputClosed = false;
+    bool fineTimer = false;
+
+    void CloseProcessHandles() {
+        CloseHandleOnce(threadHandle);
+        CloseHandleOnce(processHandle);
+    }
+};
+
+ChildProcess::ChildProcess() : impl(std::make_unique<Impl>()) {}
+
+ChildProcess::~ChildProcess() {
+    Close();
+    impl->CloseProcessHandles();
+    if (impl->fineTimer) timeEndPeriod(1);
+}
+
+ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                                             const std::filesystem::path& workingDirectory) {
+    // The 1 ms polling steps of the waits (and the frame limiter's sleeps) need a
+    // 1 ms timer; Windows' default tick is about 15.6 ms.
+    if (!impl->fineTimer) impl->fineTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
+
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof security;
+    security.bInheritHandle = TRUE;
+    HANDLE childStdInRead = nullptr, childStdOutWrite = nullptr;
+    const auto fail = [&](StartError error) {
+        CloseHandleOnce(childStdInRead);
+        CloseHandleOnce(childStdOutWrite);
+        CloseHandleOnce(impl->stdinWrite);
+        CloseHandleOnce(impl->stdoutRead);
+        return error;
+    };
+    if (!CreatePipe(&childStdInRead, &impl->stdinWrite, &security, 0)) return fail(StartError::StdinPipe);
+    if (!SetHandleInformation(impl->stdinWrite, HANDLE_FLAG_INHERIT, 0)) return fail(StartError::StdinConfigure);
+    if (!CreatePipe(&impl->stdoutRead, &childStdOutWrite, &security, 0)) return fail(StartError::StdoutPipe);
+    if (!SetHandleInformation(impl->stdoutRead, HANDLE_FLAG_INHERIT, 0)) return fail(StartError::StdoutConfigure);
+    // Non-blocking writes: a host that stops reading cannot stall the frame loop.
+    DWORD mode = PIPE_READMODE_BYTE | PIPE_NOWAIT;
+    SetNamedPipeHandleState(impl->stdinWrite, &mode, nullptr, nullptr);
+
+    std::vector<std::wstring> words{program.wstring()};
+    for (const std::string& argument : arguments) words.push_back(WidenText(argument));
+    std::wstring command = QuoteCommandLine(words);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childStdInRead;
+    startup.hStdOutput = childStdOutWrite;
+    startup.hStdError = childStdOutWrite;
+    PROCESS_INFORMATION process{};
+    const std::wstring directory = workingDirectory.wstring();
+    const BOOL launched = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                         directory.c_str(), &startup, &process);
+    // From here on the host holds the only copies of its ends.
+    CloseHandleOnce(childStdInRead);
+    CloseHandleOnce(childStdOutWrite);
+    if (!launched) return fail(StartError::Launch);
+    impl->processHandle = process.hProcess;
+    impl->threadHandle = process.hThread;
+    impl->outputClosed = false;
+    return StartError::None;
+}
+
+bool ChildProcess::IsRunning() const { return impl->processHandle != nullptr; }
+
+void ChildProcess::Write(std::string_view bytes) {
+    if (impl->stdinWrite == nullptr) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteLimitMs);
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(impl->stdinWrite, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return;
+        bytes.remove_prefix(written);
+        if (written == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) return;
+            Sleep(1);
+        }
+    }
+}
+
+std::size_t ChildProcess::Available() {
+    if (impl->stdoutRead == nullptr) return 0;
+    DWORD available = 0;
+    if (!PeekNamedPipe(impl->stdoutRead, nullptr, 0, nullptr, &available, nullptr)) {
+        impl->outputClosed = true;
+        return 0;
+    }
+    return available;
+}
+
+std::size_t ChildProcess::Read(char* buffer, std::size_t size) {
+    if (impl->stdoutRead == nullptr) return 0;
+    DWORD read = 0;
+    if (!ReadFile(impl->stdoutRead, buffer, static_cast<DWORD>(size), &read, nullptr)) return 0;
+    return read;
+}
+
+void ChildProcess::WaitForOutput(int milliseconds) {
+    // Anonymous pipes cannot be waited on; this is the plain polling step.
+    Sleep(static_cast<DWORD>(milliseconds));
+}
+
+bool ChildProcess::OutputClosed() const { return impl->outputClosed; }
+
+bool ChildProcess::WaitForExit(int milliseconds) {
+    if (impl->processHandle == nullptr) return true;
+    WaitForSingleObject(impl->processHandle, static_cast<DWORD>(milliseconds));
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(impl->processHandle, &exitCode) && exitCode == STILL_ACTIVE) return false;
+    impl->CloseProcessHandles();
+    return true;
+}
+
+void ChildProcess::Terminate() {
+    if (impl->processHandle == nullptr) return;
+    TerminateProcess(impl->processHandle, 0);
+    WaitForSingleObject(impl->processHandle, 1000);
+    impl->CloseProcessHandles();
+}
+
+void ChildProcess::Close() {
+    CloseHandleOnce(impl->stdinWrite);
+    CloseHandleOnce(impl->stdoutRead);
+    impl->outputClosed = false;
+}
+
+}  // namespace Quorvane

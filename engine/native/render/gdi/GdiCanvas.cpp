@@ -1,0 +1,161 @@
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <vector>
+
+#include "render/Canvas.h"
+
+namespace Quorvane {
+namespace {
+
+// GDI+ is started by its first user and shut down by its last.
+int gdiplusUsers = 0;
+ULONG_PTR gdiplusToken = 0;
+
+void AcquireGdiplus() {
+    const int previous = gdiplusUsers++;
+    if (previous <= 0) {
+        Gdiplus::GdiplusStartupInput startupInput;
+        Gdiplus::GdiplusStartup(&gdiplusToken, &startupInput, nullptr);
+    }
+}
+
+void ReleaseGdiplus() {
+    if (gdiplusUsers <= 0) return;
+    if (--gdiplusUsers == 0 && gdiplusToken != 0) {
+        Gdiplus::GdiplusShutdown(gdiplusToken);
+        gdiplusToken = 0;
+    }
+}
+
+COLORREF ToColorRef(Color color) { return RGB(color.r, color.g, color.b); }
+
+class GdiImage final : public CanvasImage {
+public:
+    explicit GdiImage(std::unique_ptr<Gdiplus::Bitmap> decoded) : bitmap(std::move(decoded)) {}
+    std::int32_t Width() const override { return static_cast<std::int32_t>(bitmap->GetWidth()); }
+    std::int32_t Height() const override { return static_cast<std::int32_t>(bitmap->GetHeight()); }
+    Gdiplus::Bitmap* Bitmap() const { return bitmap.get(); }
+
+private:
+    std::unique_ptr<Gdiplus::Bitmap> bitmap;
+};
+
+// The GDI back buffer of the window: a memory DC with a compatible bitmap,
+// drawn with brushes, pens and GDI+, copied to the window with one BitBlt.
+class GdiCanvas final : public Canvas {
+public:
+    explicit GdiCanvas(HWND window) : hwnd(window) { AcquireGdiplus(); }
+    // Images belong to the texture cache, which the Renderer destroys first.
+    ~GdiCanvas() override {
+        ReleaseBackBuffer();
+        ReleaseGdiplus();
+    }
+
+    void Resize(std::int32_t width, std::int32_t height) override {
+        if (backBufferDC != nullptr && width == bufferWidth && height == bufferHeight) return;
+        ReleaseBackBuffer();
+        windowDC = GetDC(hwnd);
+        backBufferDC = CreateCompatibleDC(windowDC);
+        backBuffer = CreateCompatibleBitmap(windowDC, width, height);
+        previousBitmap = SelectObject(backBufferDC, backBuffer);
+        bufferWidth = width;
+        bufferHeight = height;
+    }
+    std::int32_t Width() const override { return bufferWidth; }
+    std::int32_t Height() const override { return bufferHeight; }
+
+    void FillRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) override {
+        const RECT rect{left, top, right, bottom};
+        const HBRUSH brush = CreateSolidBrush(ToColorRef(color));
+        ::FillRect(backBufferDC, &rect, brush);
+        DeleteObject(brush);
+    }
+
+    void OutlineRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) override {
+        const HPEN pen = CreatePen(PS_SOLID, 2, ToColorRef(color));
+        const HGDIOBJ oldPen = SelectObject(backBufferDC, pen);
+        const HGDIOBJ oldBrush = SelectObject(backBufferDC, GetStockObject(NULL_BRUSH));
+        Rectangle(backBufferDC, left, top, right, bottom);
+        SelectObject(backBufferDC, oldBrush);
+        SelectObject(backBufferDC, oldPen);
+        DeleteObject(pen);
+    }
+
+    void DrawImage(const CanvasImage& image, float x, float y, float w, float h, bool flipX, bool flipY) override {
+        Gdiplus::Graphics graphics(backBufferDC);
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        const Gdiplus::GraphicsState state = graphics.Save();
+        if (flipX || flipY) {
+            const float cx = x + w * 0.5f;
+            const float cy = y + h * 0.5f;
+            graphics.TranslateTransform(cx, cy, Gdiplus::MatrixOrderPrepend);
+            graphics.ScaleTransform(flipX ? -1.0f : 1.0f, flipY ? -1.0f : 1.0f, Gdiplus::MatrixOrderPrepend);
+            graphics.TranslateTransform(-cx, -cy, Gdiplus::MatrixOrderPrepend);
+        }
+        graphics.DrawImage(static_cast<const GdiImage&>(image).Bitmap(), Gdiplus::RectF(x, y, w, h));
+        graphics.Restore(state);
+    }
+
+    std::unique_ptr<CanvasImage> LoadImage(const std::filesystem::path& path) override {
+        auto bitmap = std::make_unique<Gdiplus::Bitmap>(path.c_str(), FALSE);
+        if (bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
+        return std::make_unique<GdiImage>(std::move(bitmap));
+    }
+
+    void Present(Window&) override {
+        if (windowDC != nullptr && backBufferDC != nullptr) {
+            BitBlt(windowDC, 0, 0, bufferWidth, bufferHeight, backBufferDC, 0, 0, SRCCOPY);
+        }
+    }
+
+    PixelView Pixels() const override {
+        if (backBuffer == nullptr || bufferWidth <= 0 || bufferHeight <= 0) return {};
+        pixels.resize(static_cast<std::size_t>(bufferWidth) * bufferHeight);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = bufferWidth;
+        info.bmiHeader.biHeight = -bufferHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        // The bitmap may not stay selected while its bits are read.
+        SelectObject(backBufferDC, previousBitmap);
+        GetDIBits(backBufferDC, backBuffer, 0, static_cast<UINT>(bufferHeight), pixels.data(), &info, DIB_RGB_COLORS);
+        SelectObject(backBufferDC, backBuffer);
+        return {pixels.data(), bufferWidth, bufferHeight, bufferWidth};
+    }
+
+private:
+    void ReleaseBackBuffer() {
+        if (backBufferDC != nullptr && previousBitmap != nullptr) SelectObject(backBufferDC, previousBitmap);
+        if (backBuffer != nullptr) DeleteObject(backBuffer);
+        if (backBufferDC != nullptr) DeleteDC(backBufferDC);
+        if (windowDC != nullptr) ReleaseDC(hwnd, windowDC);
+        windowDC = nullptr;
+        backBufferDC = nullptr;
+        backBuffer = nullptr;
+        previousBitmap = nullptr;
+        bufferWidth = 0;
+        bufferHeight = 0;
+    }
+
+    HWND hwnd;
+    HDC windowDC = nullptr;
+    HDC backBufferDC = nullptr;
+    HBITMAP backBuffer = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    std::int32_t bufferWidth = 0;
+    std::int32_t bufferHeight = 0;
+    mutable std::vector<std::uint32_t> pixels;
+};
+
+}  // namespace
+
+std::unique_ptr<Canvas> CreatePlatformCanvas(Window& window) {
+    return std::make_unique<GdiCanvas>(static_cast<HWND>(window.NativeHandle()));
+}
+
+}  // namespace Quorvane

@@ -88,3 +88,24 @@ TEST(BasicGame, UnwritableScreenshotIsAnError) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("[Error] Could not write the screenshot: /nonexistent/dir/x.png"), std::string::npos) << result.err;
 }
+
+TEST(BasicGame, InstalledLayoutFindsTheHostBesideTheExecutable) {
+    // quorvane with a ScriptHost folder beside it, run from an unrelated folder.
+    TempDir installed;
+    const std::filesystem::path hostBuild = std::filesystem::path(QUORVANE_SOURCE_DIR) / "engine/csharp/ScriptHost/bin/Debug/net8.0";
+    std::filesystem::copy(QUORVANE_EXE, installed.Path() / "quorvane");
+    std::filesystem::copy(hostBuild, installed.Path() / "ScriptHost", std::filesystem::copy_options::recursive);
+    // The game is copied too: below the repository its grandparent would hold a build.
+    TempDir elsewhere;
+    const auto game = elsewhere.Path() / "games" / "BasicGame";
+    std::filesystem::create_directories(game.parent_path());
+    std::filesystem::copy(std::filesystem::path(QUORVANE_SOURCE_DIR) / "samples/BasicGame", game,
+                          std::filesystem::copy_options::recursive);
+    ProcessOptions options;
+    options.workingDirectory = elsewhere.Path();
+    options.env["DOTNET_ROOT"] = std::nullopt;
+    const ProcessResult result =
+        RunProcess({(installed.Path() / "quorvane").string(), "--headless", "--frames", "3", game.string()}, options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("[Info] C# script host started.\n", 0), 0u) << result.out;
+}

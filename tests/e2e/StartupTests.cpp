@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "support/FakeHostProject.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
@@ -12,8 +13,8 @@ using QuorvaneTest::TempDir;
 namespace {
 
 const std::string kRuntime = QUORVANE_EXE;
-const std::filesystem::path kHostBuildPath =
-    std::filesystem::path("engine/csharp/ScriptHost/bin/Debug/net8.0") / "Quorvane.ScriptHost.dll";
+using QuorvaneTest::FakeHostProject;
+using QuorvaneTest::kHostBuildPath;
 
 QuorvaneTest::ProcessResult RunIn(const std::filesystem::path& cwd, std::vector<std::string> args) {
     args.insert(args.begin(), kRuntime);
@@ -74,40 +75,24 @@ TEST(Startup, HelpVersionAndUnknownOption) {
 }
 
 TEST(Startup, StartsTheHostThroughDotnetRootAndShutsItDown) {
-    TempDir cwd;
-    cwd.Write("game/project.json", R"({"mainClass": "Game.Main", "name": "Fake"})");
-    cwd.Write(kHostBuildPath, "");
-    const auto record = cwd.Path() / "record.txt";
-    ProcessOptions options;
-    options.workingDirectory = cwd.Path();
-    options.env["DOTNET_ROOT"] = FAKE_DOTNET_DIR;
-    options.env["QUORVANE_FAKE_RECORD"] = record.string();
-    options.env["QUORVANE_FAKE_SCENARIO"] = "pre_ready=LOG|Info|game loading";
-    const auto result = RunProcess({kRuntime, "--headless", "--frames", "3", "game"}, options);
+    FakeHostProject project(R"({"mainClass": "Game.Main", "name": "Fake"})", "pre_ready=LOG|Info|game loading");
+    const auto result = RunProcess({kRuntime, "--headless", "--frames", "3", "game"}, project.options);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out.find("[Info] game loading\n[Info] C# script host started.\n"), 0u) << result.out;
     EXPECT_NE(result.out.find("[Info] Running project: Fake\n"), std::string::npos) << result.out;
-    const std::string lines = QuorvaneTest::ReadFile(record);
-    EXPECT_NE(lines.find("CWD|" + (cwd.Path() / "game").string() + "\n"), std::string::npos) << lines;
+    const std::string lines = project.Record();
+    EXPECT_NE(lines.find("CWD|" + (project.cwd.Path() / "game").string() + "\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find("IN|START\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find("IN|SHUTDOWN\nEXIT\n"), std::string::npos) << lines;
 }
 
 TEST(Startup, HeadlessRunsTheGivenNumberOfFrames) {
-    TempDir cwd;
-    cwd.Write("game/project.json", R"({"mainClass": "M"})");
-    cwd.Write(kHostBuildPath, "");
-    const auto record = cwd.Path() / "record.txt";
-    ProcessOptions options;
-    options.workingDirectory = cwd.Path();
-    options.env["DOTNET_ROOT"] = FAKE_DOTNET_DIR;
-    options.env["QUORVANE_FAKE_RECORD"] = record.string();
-    options.env["QUORVANE_FAKE_SCENARIO"] = "";
-    options.env["DISPLAY"] = std::nullopt;
-    const auto result = RunProcess({kRuntime, "--headless", "--frames", "3", "game"}, options);
+    FakeHostProject project(R"({"mainClass": "M"})", "");
+    project.options.env["DISPLAY"] = std::nullopt;
+    const auto result = RunProcess({kRuntime, "--headless", "--frames", "3", "game"}, project.options);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    const std::string lines = QuorvaneTest::ReadFile(record);
+    const std::string lines = project.Record();
     const auto start = lines.find("IN|START\n");
     ASSERT_NE(start, std::string::npos) << lines;
     std::string rest = lines.substr(start + 9);
@@ -125,19 +110,12 @@ TEST(Startup, WindowedRunEndsAfterFramesWithTheHostShutDown) {
 #if !defined(_WIN32)
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (scripts/test starts Xvfb)";
 #endif
-    TempDir cwd;
-    cwd.Write("game/project.json", R"({"mainClass": "M", "width": 200, "height": 100, "title": "e2e window"})");
-    cwd.Write(kHostBuildPath, "");
-    const auto record = cwd.Path() / "record.txt";
-    ProcessOptions options;
-    options.workingDirectory = cwd.Path();
-    options.env["DOTNET_ROOT"] = FAKE_DOTNET_DIR;
-    options.env["QUORVANE_FAKE_RECORD"] = record.string();
-    options.env["QUORVANE_FAKE_SCENARIO"] = "frame_reply=RECT|0|0|10|10|255|0|0~SPRITE|0|0|8|8|1|2|3|missing.png";
-    const auto result = RunProcess({kRuntime, "--frames", "5", "game"}, options);
+    FakeHostProject project(R"({"mainClass": "M", "width": 200, "height": 100, "title": "e2e window"})",
+                            "frame_reply=RECT|0|0|10|10|255|0|0~SPRITE|0|0|8|8|1|2|3|missing.png");
+    const auto result = RunProcess({kRuntime, "--frames", "5", "game"}, project.options);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("[Warn] Texture not found: "), std::string::npos) << result.out;
-    const std::string lines = QuorvaneTest::ReadFile(record);
+    const std::string lines = project.Record();
     std::size_t frames = 0;
     for (std::size_t at = 0; (at = lines.find("IN|FRAME|", at)) != std::string::npos; ++at) ++frames;
     EXPECT_EQ(frames, 5u) << lines;

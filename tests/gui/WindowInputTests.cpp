@@ -5,14 +5,13 @@
 #include <sstream>
 #include <thread>
 
+#include "support/FakeHostProject.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
 using namespace QuorvaneTest;
 
 namespace {
-
-const std::filesystem::path kHostBuildPath = "engine/csharp/ScriptHost/bin/Debug/net8.0/Quorvane.ScriptHost.dll";
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -51,17 +50,9 @@ bool HasKey(const Frame& frame, const std::string& code) {
 
 TEST(Window, KeysClicksAndCloseReachTheHost) {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
-    TempDir dir;
-    const std::string title = "quorvane-gui-" + std::to_string(::getpid());
-    dir.Write("game/project.json", R"({"mainClass": "M", "width": 320, "height": 240, "targetFps": 60, "title": ")" + title + "\"}");
-    dir.Write(kHostBuildPath, "");
-    const auto record = dir.Path() / "record.txt";
-    ProcessOptions options;
-    options.workingDirectory = dir.Path();
-    options.env["DOTNET_ROOT"] = FAKE_DOTNET_DIR;
-    options.env["QUORVANE_FAKE_RECORD"] = record.string();
-    options.env["QUORVANE_FAKE_SCENARIO"] = "";
-    BackgroundProcess runtime({QUORVANE_EXE, "game"}, options);
+    FakeHostProject project(R"({"mainClass": "M", "width": 320, "height": 240, "targetFps": 60})", "");
+    const auto& record = project.record;
+    BackgroundProcess runtime({QUORVANE_EXE, "game"}, project.options);
 
     std::string windowId;
     for (int attempt = 0; attempt < 100 && windowId.empty(); ++attempt) {

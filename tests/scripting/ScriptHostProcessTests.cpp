@@ -47,6 +47,23 @@ protected:
         EXPECT_EQ(QuorvaneTest::CountOpenFds(), fdsBefore) << "a descriptor was left open";
     }
     void Scenario(const std::string& text) { SetEnv("QUORVANE_FAKE_SCENARIO", text); }
+    // Starts (and, when asked, sends START to) a host that is expected to come up.
+    void StartQuietly(ScriptHostProcess& process, bool sendStart = false) {
+        testing::internal::CaptureStdout();
+        const bool ok = process.Start(config);
+        if (ok && sendStart) process.SendStart();
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(ok);
+    }
+    // Starts a host that is expected to fail; returns the seconds it took and what went to stderr.
+    double FailingStart(ScriptHostProcess& process, std::string& errors) {
+        testing::internal::CaptureStderr();
+        bool ok = true;
+        const double seconds = SecondsOf([&] { ok = process.Start(config); });
+        errors = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(ok);
+        return seconds;
+    }
     std::string Record() const { return QuorvaneTest::ReadFile(recordPath); }
 
     TempDir dir;
@@ -98,9 +115,7 @@ TEST_F(ScriptHostProcessTest, ArgumentsArriveIntact) {
     Scenario("");
     {
         ScriptHostProcess process;
-        testing::internal::CaptureStdout();
-        ASSERT_TRUE(process.Start(config));
-        testing::internal::GetCapturedStdout();
+        StartQuietly(process);
     }
     const std::string record = Record();
     EXPECT_NE(record.find("ARG|My \"Quoted\" Game\n"), std::string::npos) << record;
@@ -112,19 +127,15 @@ TEST_F(ScriptHostProcessTest, ArgumentsArriveIntact) {
 TEST_F(ScriptHostProcessTest, ReadyLateIsAccepted) {
     Scenario("ready_delay_ms=1500");
     ScriptHostProcess process;
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(process.Start(config));
-    testing::internal::GetCapturedStdout();
+    StartQuietly(process);
 }
 
 TEST_F(ScriptHostProcessTest, ReadyNeverFailsAndTheHostIsTerminated) {
     Scenario("ready=never;shutdown=ignore");
     ScriptHostProcess process;
-    testing::internal::CaptureStderr();
-    bool ok = true;
-    const double seconds = SecondsOf([&] { ok = process.Start(config); });
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Script host did not become ready.\n");
+    std::string errors;
+    const double seconds = FailingStart(process, errors);
+    EXPECT_EQ(errors, "[Error] Script host did not become ready.\n");
     EXPECT_GT(seconds, 4.9);
     EXPECT_LT(seconds, 8.0);
     EXPECT_NE(Record().find("IN|SHUTDOWN"), std::string::npos);
@@ -133,20 +144,16 @@ TEST_F(ScriptHostProcessTest, ReadyNeverFailsAndTheHostIsTerminated) {
 TEST_F(ScriptHostProcessTest, HostThatExitsBeforeReadyFailsAtOnce) {
     Scenario("exit_before_ready=1;pre_ready=ERROR|no such game");
     ScriptHostProcess process;
-    testing::internal::CaptureStderr();
-    bool ok = true;
-    const double seconds = SecondsOf([&] { ok = process.Start(config); });
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] no such game\n[Error] Script host did not become ready.\n");
+    std::string errors;
+    const double seconds = FailingStart(process, errors);
+    EXPECT_EQ(errors, "[Error] no such game\n[Error] Script host did not become ready.\n");
     EXPECT_LT(seconds, 2.0);
 }
 
 TEST_F(ScriptHostProcessTest, StartedNeverCarriesOnSilently) {
     Scenario("started=never");
     ScriptHostProcess process;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(process.Start(config));
-    testing::internal::GetCapturedStdout();
+    StartQuietly(process);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const double seconds = SecondsOf([&] { process.SendStart(); });
@@ -159,10 +166,7 @@ TEST_F(ScriptHostProcessTest, StartedNeverCarriesOnSilently) {
 TEST_F(ScriptHostProcessTest, LateAnswersLagOneFrame) {
     Scenario("frame_delay_ms=700;frame_reply=RECT|{n}|0|1|1|0|0|0");
     ScriptHostProcess process;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(process.Start(config));
-    process.SendStart();
-    testing::internal::GetCapturedStdout();
+    StartQuietly(process, true);
     InputState input;
 
     const double first = SecondsOf([&] { process.RunFrame(0.01f, input); });
@@ -179,10 +183,7 @@ TEST_F(ScriptHostProcessTest, LateAnswersLagOneFrame) {
 TEST_F(ScriptHostProcessTest, HostThatDiesMidRunCostsOnlyTheFrameWait) {
     Scenario("die_after_frames=1;frame_reply=CAMERA|7|8~RECT|0|0|1|1|0|0|0");
     ScriptHostProcess process;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(process.Start(config));
-    process.SendStart();
-    testing::internal::GetCapturedStdout();
+    StartQuietly(process, true);
     InputState input;
     process.RunFrame(0.01f, input);
     EXPECT_EQ(process.GetSnapshot().rects.size(), 1u);
@@ -200,9 +201,7 @@ TEST_F(ScriptHostProcessTest, HostThatDiesMidRunCostsOnlyTheFrameWait) {
 TEST_F(ScriptHostProcessTest, ShutdownIgnoredIsTerminated) {
     Scenario("shutdown=ignore");
     ScriptHostProcess process;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(process.Start(config));
-    testing::internal::GetCapturedStdout();
+    StartQuietly(process);
     const double seconds = SecondsOf([&] { process.Shutdown(); });
     EXPECT_GT(seconds, 0.29);
     EXPECT_LT(seconds, 2.0);

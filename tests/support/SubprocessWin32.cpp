@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/win32/WideText.h"
 #include "support/TempDir.h"
 
 namespace QuorvaneTest {
@@ -12,31 +13,6 @@ namespace {
 
 double NowSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
-// The C runtime's rules: backslashes before a quote doubled, quotes escaped.
-std::wstring Quote(const std::wstring& argument) {
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
 }
 
 HANDLE OpenInheritable(const std::filesystem::path& path, bool write) {
@@ -68,11 +44,12 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv, const
         if (value) environment[name] = *value; else environment.erase(name);
     }
     std::wstring block;
-    for (const auto& [name, value] : environment) block += Widen(name) + L"=" + Widen(value) + L'\0';
+    for (const auto& [name, value] : environment) block += Quorvane::WidenText(name) + L"=" + Quorvane::WidenText(value) + L'\0';
     block += L'\0';
 
-    std::wstring command;
-    for (const std::string& argument : argv) command += (command.empty() ? L"" : L" ") + Quote(Widen(argument));
+    std::vector<std::wstring> words;
+    for (const std::string& argument : argv) words.push_back(Quorvane::WidenText(argument));
+    std::wstring command = Quorvane::QuoteCommandLine(words);
     const HANDLE input = OpenInheritable("NUL", false);
     const HANDLE out = OpenInheritable(captures / "out", true);
     const HANDLE err = OpenInheritable(captures / "err", true);

@@ -67,3 +67,18 @@ TEST(GdiCanvas, SamePixelsAsTheSoftwareCanvas) {
     EXPECT_EQ(gdi->LoadImage(dir.Write("notes.png", "not an image")), nullptr);
     EXPECT_EQ(gdi->LoadImage(dir.Path()), nullptr);
 }
+
+TEST(GdiCanvas, GdiplusRunsWhileAnyCanvasLives) {
+    QuorvaneTest::TempDir dir;
+    const auto file = dir.Path() / "one.png";
+    ASSERT_TRUE(QuorvaneTest::WriteRgbaPng(file, 1, 1, {1, 2, 3, 255}));
+    auto window = CreatePlatformWindow();
+    ASSERT_TRUE(window->Create(16, 16, "gdi+"));
+    auto first = CreatePlatformCanvas(*window);
+    auto second = CreatePlatformCanvas(*window);
+    first.reset();  // one user left: GDI+ keeps running
+    EXPECT_NE(second->LoadImage(file), nullptr);
+    second.reset();  // the last user shut it down; a new canvas starts it again
+    auto third = CreatePlatformCanvas(*window);
+    EXPECT_NE(third->LoadImage(file), nullptr);
+}

@@ -49,6 +49,21 @@ b"
     EXPECT_FALSE(ReadJsonBool(json, "enableFrameLimiter", true));
 }
 
+TEST(JsonReaders, LongValuesAndManyKeys) {
+    // Megabytes of level data in a project file must not bring the reader down.
+    const std::string level(3'000'000, 'x');
+    std::string json = R"({"level": ")" + level + R"(", )";
+    for (int i = 0; i < 100000; ++i) json += R"("title": 5, )";
+    json += R"("title": "found"})";
+    EXPECT_EQ(ReadJsonString(json, "level", ""), level);
+    EXPECT_EQ(ReadJsonString(json, "title", ""), "found");
+    EXPECT_EQ(ReadJsonInt(json, "title", 0), 5);
+    EXPECT_EQ(ReadJsonString(R"("title": "unterminated)", "title", "d"), "d");
+    EXPECT_FLOAT_EQ(ReadJsonFloat(R"("x": -7., "x": 2)", "x", 0), -7.0f);  // "-7" then a point without digits
+    EXPECT_FLOAT_EQ(ReadJsonFloat(R"("x": -y, "x": 2)", "x", 0), 2.0f);
+    EXPECT_TRUE(ReadJsonBool(R"("b"  :	 truest)", "b", false));
+}
+
 TEST(JsonReaders, OutOfRangeNumbersRaiseWithTheirTexts) {
     try {
         ReadJsonInt(R"("width": 4294967296)", "width", 0);

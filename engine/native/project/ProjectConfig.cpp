@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <exception>
-#include <regex>
 #include <stdexcept>
 
 #include "app/Log.h"
@@ -10,24 +9,77 @@
 namespace Quorvane {
 namespace {
 
-bool Search(const std::string& json, const std::string& key, const char* suffix, std::string& value) {
-    const std::regex pattern("\"" + key + suffix, std::regex::ECMAScript);
-    std::smatch match;
-    if (!std::regex_search(json, match, pattern)) return false;
-    value = match[1].str();
+// The value shapes a key may have; each matches at a position or not.
+enum class Shape { String, Digits, Decimal, Boolean };
+
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Matches the value of the given shape at text[at]; on success the value text
+// goes to value. The shapes are those of the patterns "([^"]*)", ([0-9]+),
+// (-?[0-9]+(?:\.[0-9]+)?) and (true|false).
+bool MatchValue(const std::string& text, std::size_t at, Shape shape, std::string& value) {
+    const std::size_t size = text.size();
+    std::size_t end = at;
+    switch (shape) {
+        case Shape::String: {
+            if (at >= size || text[at] != '"') return false;
+            const std::size_t close = text.find('"', at + 1);
+            if (close == std::string::npos) return false;
+            value.assign(text, at + 1, close - at - 1);
+            return true;
+        }
+        case Shape::Digits:
+            while (end < size && IsDigit(text[end])) ++end;
+            break;
+        case Shape::Decimal: {
+            if (end < size && text[end] == '-') ++end;
+            const std::size_t digits = end;
+            while (end < size && IsDigit(text[end])) ++end;
+            if (end == digits) return false;
+            if (end + 1 < size && text[end] == '.' && IsDigit(text[end + 1])) {
+                end += 2;
+                while (end < size && IsDigit(text[end])) ++end;
+            }
+            break;
+        }
+        case Shape::Boolean:
+            if (text.compare(at, 4, "true") == 0) end = at + 4;
+            else if (text.compare(at, 5, "false") == 0) end = at + 5;
+            break;
+    }
+    if (end == at) return false;
+    value.assign(text, at, end - at);
     return true;
+}
+
+// The leftmost "key" followed by blanks, a colon, blanks and a value of the shape,
+// as a regular-expression search for that sequence would find it. Written out by
+// hand: the standard library's regex recurses per character and overflows the
+// stack on long values.
+bool Search(const std::string& json, const std::string& key, Shape shape, std::string& value) {
+    const std::string quotedKey = "\"" + key + "\"";
+    for (std::size_t found = json.find(quotedKey); found != std::string::npos; found = json.find(quotedKey, found + 1)) {
+        std::size_t at = found + quotedKey.size();
+        while (at < json.size() && IsSpace(json[at])) ++at;
+        if (at >= json.size() || json[at] != ':') continue;
+        ++at;
+        while (at < json.size() && IsSpace(json[at])) ++at;
+        if (MatchValue(json, at, shape, value)) return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 std::string ReadJsonString(const std::string& json, const std::string& key, const std::string& fallback) {
     std::string value;
-    return Search(json, key, R"re("\s*:\s*"([^"]*)")re", value) ? value : fallback;
+    return Search(json, key, Shape::String, value) ? value : fallback;
 }
 
 std::int32_t ReadJsonInt(const std::string& json, const std::string& key, std::int32_t fallback) {
     std::string digits;
-    if (!Search(json, key, R"re("\s*:\s*([0-9]+))re", digits)) return fallback;
+    if (!Search(json, key, Shape::Digits, digits)) return fallback;
     // Read as unsigned 32-bit and reinterpret, so 4294967295 wraps to -1 the
     // same way on every platform; anything wider is an error.
     std::uint64_t value = 0;
@@ -40,7 +92,7 @@ std::int32_t ReadJsonInt(const std::string& json, const std::string& key, std::i
 
 float ReadJsonFloat(const std::string& json, const std::string& key, float fallback) {
     std::string text;
-    if (!Search(json, key, R"re("\s*:\s*(-?[0-9]+(?:\.[0-9]+)?))re", text)) return fallback;
+    if (!Search(json, key, Shape::Decimal, text)) return fallback;
     float value = 0.0f;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     if (result.ec != std::errc()) {
@@ -51,7 +103,7 @@ float ReadJsonFloat(const std::string& json, const std::string& key, float fallb
 
 bool ReadJsonBool(const std::string& json, const std::string& key, bool fallback) {
     std::string value;
-    return Search(json, key, R"re("\s*:\s*(true|false))re", value) ? value == "true" : fallback;
+    return Search(json, key, Shape::Boolean, value) ? value == "true" : fallback;
 }
 
 Color ParseColor(const std::string& text, Color fallback) {

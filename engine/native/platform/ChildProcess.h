@@ -23,7 +23,7 @@ public:
     // program: a path, or a bare name searched on PATH. Arguments arrive intact.
     StartError Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                      const std::filesystem::path& workingDirectory);
-    bool IsRunning() const;  // started and not yet reaped by us
+    bool IsRunning() const;  // started and not yet reaped by us (exited or not)
 
     // Best effort: a child that has gone, or stopped reading, never stalls us
     // for more than a short bounded wait.

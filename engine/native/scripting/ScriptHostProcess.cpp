@@ -59,7 +59,6 @@ bool ScriptHostProcess::Start(const ScriptHostConfig& config) {
         case ChildProcess::StartError::Launch:
             return Fail("Could not start .NET script host. Make sure dotnet is available on PATH.");
     }
-    launched = true;
     WaitForLine(Token::Ready, kReadyTimeoutMs);
     if (!state.ready) return Fail("Script host did not become ready.");
     LogInfo("C# script host started.");
@@ -79,9 +78,10 @@ void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
 }
 
 void ScriptHostProcess::Shutdown() {
-    if (launched) {
+    // Only a host that was launched and not yet reaped hears SHUTDOWN; a second
+    // call finds it reaped and does nothing.
+    if (child.IsRunning()) {
         WriteLine("SHUTDOWN");
-        launched = false;
         if (!child.WaitForExit(kShutdownTimeoutMs)) child.Terminate();
     }
     child.Close();
@@ -94,7 +94,6 @@ bool ScriptHostProcess::Fail(const std::string& message) {
 }
 
 void ScriptHostProcess::WriteLine(const std::string& line) {
-    if (!launched) return;
     std::string payload;
     payload.reserve(line.size() + 1);
     payload += line;
@@ -117,15 +116,18 @@ void ScriptHostProcess::ReadAvailableLines() {
             incoming.remove_prefix(feed + 1);
             discardingLongLine = false;
         }
+        // Bytes already pending hold no line feed: search only what just arrived.
+        std::size_t searchFrom = pending.size();
         pending.append(incoming);
 
         std::size_t consumed = 0;
         for (;;) {
-            const std::size_t feed = pending.find('\n', consumed);
+            const std::size_t feed = pending.find('\n', searchFrom);
             if (feed == std::string::npos) break;
             std::string_view line(pending.data() + consumed, feed - consumed);
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             consumed = feed + 1;
+            searchFrom = consumed;
             HandleLine(state, line);
         }
         pending.erase(0, consumed);

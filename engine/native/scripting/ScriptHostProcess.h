@@ -57,7 +57,6 @@ private:
     std::string pending;
     std::size_t maxPending;
     bool discardingLongLine = false;
-    bool launched = false;
 };
 
 }  // namespace Quorvane

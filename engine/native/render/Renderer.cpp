@@ -95,15 +95,10 @@ void Renderer::DrawSprites(const std::vector<SpriteCommand>& sprites) {
     for (const SpriteCommand& sprite : sprites) sorted.push_back(&sprite);
     // Byte order of the UTF-8 path decides which sprite lies on top. std::string
     // compares chars through memcmp, that is as unsigned bytes.
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
-        std::sort(sorted.begin(), sorted.end(), [](const SpriteCommand* a, const SpriteCommand* b) {
-            return a->texturePath.native() < b->texturePath.native();
-        });
-    } else {
-        std::sort(sorted.begin(), sorted.end(), [](const SpriteCommand* a, const SpriteCommand* b) {
-            return PathToString(a->texturePath) < PathToString(b->texturePath);
-        });
-    }
+    std::sort(sorted.begin(), sorted.end(), [](const SpriteCommand* a, const SpriteCommand* b) {
+        std::string scratchA, scratchB;
+        return PathKey(a->texturePath, scratchA) < PathKey(b->texturePath, scratchB);
+    });
     for (const SpriteCommand* sprite : sorted) DrawSprite(*sprite);
 }
 

@@ -11,8 +11,6 @@ internal sealed class LineWriter
 {
     private readonly StringBuilder _buffer = new();
 
-    public bool IsEmpty => _buffer.Length == 0;
-
     public void Raw(string line) => _buffer.Append(line).Append('\n');
 
     /// <summary>One line per line of text, so a message can never break the framing.</summary>
@@ -61,13 +59,6 @@ internal sealed class LineWriter
             _buffer.Clear();
         }
         output.Flush();
-    }
-
-    public string TakeText()
-    {
-        var text = _buffer.ToString();
-        _buffer.Clear();
-        return text;
     }
 
     internal static IEnumerable<string> SplitLines(string text) =>

@@ -8,8 +8,9 @@ var input = new StreamReader(Console.OpenStandardInput(), new UTF8Encoding(false
 
 void Fatal(string message)
 {
-    foreach (var line in message.Replace("\r\n", "\n").Split('\n', '\r')) output.Write("ERROR|" + line + "\n");
-    output.Flush();
+    var lines = new LineWriter();
+    lines.Text("ERROR|", message);
+    lines.FlushTo(output);
 }
 
 GameRunner runner;

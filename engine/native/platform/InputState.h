@@ -18,7 +18,6 @@ public:
     std::string FormatPressedButtons() const;  // "0,2", or ""
     std::int32_t GetMouseX() const { return mouseX; }
     std::int32_t GetMouseY() const { return mouseY; }
-    bool IsKeyDown(std::uint32_t key) const { return key < keys.size() && keys[key]; }
 
 private:
     std::array<bool, 256> keys{};

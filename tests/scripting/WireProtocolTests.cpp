@@ -169,3 +169,27 @@ TEST(InputState, RecordsLevelsAndIgnoresOutOfRange) {
     EXPECT_EQ(input.FormatPressedKeys(), "255");
     EXPECT_EQ(input.FormatPressedButtons(), "0,1,2");
 }
+
+TEST(Extensions, DeclarationIsSilentAndNamesAreParsed) {
+    ProtocolState state;
+    const Logged logged = Handle(state, {"EXTENSIONS|draw,nonsense,frames,"});
+    EXPECT_EQ(logged.out, "");
+    EXPECT_EQ(logged.err, "");
+    EXPECT_TRUE(state.extensions.Has(Extension::Draw));
+    EXPECT_TRUE(state.extensions.Has(Extension::Frames));
+    EXPECT_FALSE(state.extensions.Has(Extension::Audio));
+    EXPECT_EQ(FormatExtensionList(state.extensions), "draw,frames");
+    EXPECT_EQ(FormatExtensionList(ParseExtensionList("")), "");
+}
+
+TEST(Extensions, FaultsAreReportedOncePerKind) {
+    ProtocolState state;
+    testing::internal::CaptureStdout();
+    for (int frame = 0; frame < 3; ++frame) {
+        ReportLineFault(state, "XRECT", "expected 12 fields, got 3");
+        ReportLineFault(state, "XRECT", "x is not a number");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "[Warn] Dropped a malformed XRECT line: expected 12 fields, got 3\n"
+              "[Warn] Dropped a malformed XRECT line: x is not a number\n");
+}

@@ -15,6 +15,12 @@ internal sealed class HostLoop
     // an identical error is reported once, then counted.
     private const int RepeatReportInterval = 600;
 
+    /// <summary>
+    /// The protocol extensions this host speaks, declared before READY. The runtime
+    /// sends and accepts extended lines only for the names listed here.
+    /// </summary>
+    internal static readonly string[] Extensions = { "draw" };
+
     private readonly TextReader _input;
     private readonly TextWriter _output;
     private readonly GameRunner _runner;
@@ -36,6 +42,7 @@ internal sealed class HostLoop
     /// <summary>Runs until SHUTDOWN or end of input; returns the exit code.</summary>
     public int Run()
     {
+        _lines.Raw("EXTENSIONS|" + string.Join(",", Extensions));
         _lines.Raw("READY");
         Flush();
         while (_input.ReadLine() is { } line)

@@ -73,8 +73,15 @@ void ScriptHostProcess::SendStart() {
 void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
     state.snapshot.ClearLists();
     state.frameEnded = false;
-    WriteLine(ComposeFrameLine(deltaTime, input));
+    queued += ComposeFrameLine(deltaTime, input);
+    WriteLine(queued);
+    queued.clear();
     WaitForLine(Token::EndFrame, kFrameTimeoutMs);
+}
+
+void ScriptHostProcess::QueueLine(std::string_view line) {
+    queued += line;
+    queued += '\n';
 }
 
 void ScriptHostProcess::Shutdown() {

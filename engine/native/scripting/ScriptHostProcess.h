@@ -33,6 +33,12 @@ public:
     void RunFrame(float deltaTime, const InputState& input = ProcessInputState());
     void Shutdown();
 
+    // An extended line for the host, written in front of the next FRAME line in
+    // the same write. Callers check Extensions() first: a host that declared
+    // nothing must never see one.
+    void QueueLine(std::string_view line);
+    ExtensionSet Extensions() const { return state.extensions; }
+
     const FrameSnapshot& GetSnapshot() const { return state.snapshot; }
     bool IsReady() const { return state.ready; }
     bool IsStarted() const { return state.started; }
@@ -55,6 +61,7 @@ private:
     ChildProcess child;
     ProtocolState state;
     std::string pending;
+    std::string queued;  // extended lines waiting for the next FRAME write
     std::size_t maxPending;
     bool discardingLongLine = false;
 };

@@ -18,6 +18,8 @@ public:
     void SendStart() { process->SendStart(); }
     void RunFrame(float deltaTime) { process->RunFrame(deltaTime); }
     const FrameSnapshot& GetSnapshot() const { return process->GetSnapshot(); }
+    void QueueLine(std::string_view line) { process->QueueLine(line); }
+    ExtensionSet Extensions() const { return process->Extensions(); }
     void Shutdown() {
         if (process) process->Shutdown();
     }

@@ -141,6 +141,16 @@ void ParseColliderLine(ProtocolState& state) {
 
 }  // namespace
 
+void ReportLineFault(ProtocolState& state, std::string_view tag, std::string_view fault) {
+    std::string key(tag);
+    key += ": ";
+    key += fault;
+    // Bounded like the texture memo: a host cannot grow it without limit.
+    if (state.reportedFaults.size() >= kMaxRememberedTextures) return;
+    if (!state.reportedFaults.insert(key).second) return;
+    LogWarn("Dropped a malformed " + std::string(tag) + " line: " + std::string(fault));
+}
+
 void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
     fields.clear();
     std::size_t start = 0;
@@ -160,6 +170,10 @@ void HandleLine(ProtocolState& state, std::string_view line) {
         state.started = true;
     } else if (line == "END_FRAME") {
         state.frameEnded = true;
+    } else if (StartsWith(line, "EXTENSIONS|")) {
+        // Declared once at start-up; deliberately silent.
+        state.extensions = ParseExtensionList(line.substr(11));
+    } else if (state.extensions.Any() && HandleExtendedLine(state, line)) {
     } else if (StartsWith(line, "LOG|")) {
         ParseLogLine(line);
     } else if (StartsWith(line, "RECT|")) {

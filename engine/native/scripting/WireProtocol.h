@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/InputState.h"
+#include "scripting/Extensions.h"
 #include "scripting/FrameSnapshot.h"
 
 namespace Quorvane {
@@ -30,7 +32,20 @@ struct ProtocolState {
     // every frame; resolving each costs file-system calls.
     std::unordered_map<std::string, std::filesystem::path, TransparentStringHash, std::equal_to<>> resolvedTextures;
     std::vector<std::string_view> fields;  // scratch, reused line after line
+
+    // What the host declared with its EXTENSIONS line; empty for a host that did not.
+    ExtensionSet extensions;
+    // "TAG: fault" texts already warned about, so a bad line repeated every frame
+    // costs one warning, not one per frame.
+    std::unordered_set<std::string> reportedFaults;
 };
+
+// One warning per kind of fault: "Dropped a malformed TAG line: fault".
+void ReportLineFault(ProtocolState& state, std::string_view tag, std::string_view fault);
+
+// Handles a line whose tag belongs to an extension the host declared; false when
+// the line is not such a line (it is then handled as a base line would be).
+bool HandleExtendedLine(ProtocolState& state, std::string_view line);
 
 // Splits at "|"; a trailing empty field does not count ("A|1|" has 2 fields).
 void SplitFields(std::string_view line, std::vector<std::string_view>& fields);

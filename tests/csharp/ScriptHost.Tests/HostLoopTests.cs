@@ -66,6 +66,7 @@ public class HostLoopTests
         var (output, game) = Run("START\nFRAME|0.0166667||412,300|\nSHUTDOWN\nFRAME|1||0,0|\n");
         Assert.Equal(new[]
         {
+            "EXTENSIONS|" + string.Join(",", HostLoop.Extensions),
             "READY",
             "STARTED",
             "RECT|1.5|2|3|4|10|20|30",
@@ -83,7 +84,7 @@ public class HostLoopTests
     public void EndOfInputEndsTheLoopAndStartSceneIsChosen()
     {
         var (output, game) = Run("START\n", scene: "Other");
-        Assert.Equal(new[] { "READY", "STARTED" }, Lines(output));
+        Assert.Equal(new[] { "READY", "STARTED" }, Lines(output).Skip(1));
         Assert.Equal("Other", game.CurrentSceneName);
     }
 

@@ -1,0 +1,34 @@
+#include <string_view>
+
+#include "scripting/WireProtocol.h"
+
+namespace Quorvane {
+namespace {
+
+using LineHandler = void (*)(ProtocolState& state, std::string_view line);
+
+struct ExtendedTag {
+    std::string_view prefix;  // the tag and its first "|", or the whole line
+    Extension extension;      // what the host must have declared
+    LineHandler handle;
+};
+
+// Every extended host-to-runtime line, by tag. Each feature keeps its parser in
+// its own file and adds one row here.
+constexpr ExtendedTag kExtendedTags[] = {
+    {"", Extension::Draw, nullptr},  // placeholder so the table is never empty
+};
+
+}  // namespace
+
+bool HandleExtendedLine(ProtocolState& state, std::string_view line) {
+    for (const ExtendedTag& tag : kExtendedTags) {
+        if (tag.handle == nullptr || !state.extensions.Has(tag.extension)) continue;
+        if (line.substr(0, tag.prefix.size()) != tag.prefix) continue;
+        tag.handle(state, line);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace Quorvane

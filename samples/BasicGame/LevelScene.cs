@@ -322,17 +322,15 @@ internal sealed class LevelScene : Scene
 
     private void DrawHud(Graphics g)
     {
-        // The HUD is placed in world units at the camera's corner, so it stays on screen.
-        var scale = 1f / Camera.Zoom;
-        var x = Camera.X + 16 * scale;
-        var y = Camera.Y + 16 * scale;
-        g.FillRect(x - 6 * scale, y - 6 * scale, (_coins.Count * 22 + 8) * scale, 32 * scale, new Color(20, 24, 40));
-        for (var i = 0; i < _coins.Count; i++)
-        {
-            var slot = new RectF(x + i * 22 * scale, y, 20 * scale, 20 * scale);
-            if (i < _coins.Count(c => c.Taken)) g.Sprite(CoinTexture, slot, Color.Yellow);
-            else g.FillRect(slot.X + 6 * scale, slot.Y + 6 * scale, 8 * scale, 8 * scale, new Color(90, 96, 120));
-        }
+        // Screen space: the HUD keeps its place and size whatever the camera does.
+        var screen = g.Screen;
+        var taken = _coins.Count(c => c.Taken);
+        var label = $"{taken} / {_coins.Count}";
+        var size = screen.MeasureText(label, 24);
+        screen.FillRect(10, 10, 48 + size.X, 40, new Color(20, 24, 40, 170));
+        screen.Sprite(CoinTexture, new RectF(18, 18, 24, 24), new SpriteOptions { Rotation = MathF.Sin(Game.Time * 3f) * 0.3f });
+        screen.DrawText(label, 50, 18, 24, Color.White);
+        screen.DrawText(_name, 1270, 14, 20, Color.White.WithAlpha(200), TextAlign.Right);
     }
 
     private void ReportColliders(Graphics g)

@@ -1,43 +1,78 @@
+using System.Numerics;
+
 namespace Quorvane;
 
 /// <summary>
-/// What a frame draws. Layers, bottom to top: filled rectangles, sprites, debug
-/// rectangles. Within rectangles and debug rectangles later calls cover earlier ones;
-/// sprites are ordered by texture path, so give sprites that must overlap in a set
-/// order textures whose paths sort that way.
+/// What a frame draws, in world units under the camera; <see cref="Screen"/> draws in
+/// window pixels. Order, bottom to top: world drawables of layers below 0; then the
+/// calls without a layer or options (opaque <see cref="FillRect(RectF, Color, int)"/> at
+/// layer 0 in call order, then <see cref="Sprite(string, RectF, Color, bool, bool)"/>
+/// sorted by texture path); then the other world drawables of layer 0 and above, by
+/// layer and within a layer in call order; then <see cref="DebugRect(RectF, Color)"/>
+/// outlines; last everything drawn through <see cref="Screen"/>, by layer and call order.
 /// </summary>
 public sealed class Graphics
 {
     private readonly LineWriter _output;
+    private readonly DrawCommands _world;
 
-    internal Graphics(LineWriter output) => _output = output;
+    internal Graphics(LineWriter output, string? projectFolder = null)
+    {
+        _output = output;
+        var fonts = new FontLibrary(projectFolder);
+        _world = new DrawCommands(output, fonts, space: 0);
+        Screen = new ScreenGraphics(new DrawCommands(output, fonts, space: 1));
+    }
+
+    /// <summary>Drawing in window pixels, unaffected by the camera: HUDs and menus.</summary>
+    public ScreenGraphics Screen { get; }
+
+    /// <summary>A filled rectangle in world units; a translucent colour blends over what lies below.</summary>
+    public void FillRect(RectF rect, Color color, int layer = 0)
+    {
+        if (color.A == 255 && layer == 0) _output.Begin("RECT").Field(rect).Field(color).End();
+        else _world.Rect("XRECT", rect, color, layer);
+    }
 
     /// <summary>A filled rectangle in world units.</summary>
-    public void FillRect(RectF rect, Color color) => _output.Begin("RECT").Field(rect).Field(color).End();
-
-    /// <summary>A filled rectangle in world units.</summary>
-    public void FillRect(float x, float y, float width, float height, Color color) =>
-        FillRect(new RectF(x, y, width, height), color);
+    public void FillRect(float x, float y, float width, float height, Color color, int layer = 0) =>
+        FillRect(new RectF(x, y, width, height), color, layer);
 
     /// <summary>
     /// An image stretched over <paramref name="rect"/>. <paramref name="texture"/> is a
     /// path relative to the project folder (or absolute); PNG, JPEG, BMP, GIF and TGA work.
     /// When the image cannot be loaded the runtime fills the rectangle with
-    /// <paramref name="fallback"/> and says so once in its log.
+    /// <paramref name="fallback"/> and says so once in its log. These sprites are ordered
+    /// by texture path; use <see cref="Sprite(string, RectF, SpriteOptions)"/> for layers.
     /// </summary>
     /// <exception cref="ArgumentException">The path contains "|" or a line break.</exception>
     public void Sprite(string texture, RectF rect, Color fallback, bool flipX = false, bool flipY = false)
     {
-        ArgumentNullException.ThrowIfNull(texture);
-        if (texture.AsSpan().IndexOfAny("|\r\n") >= 0)
-        {
-            throw new ArgumentException($"A texture path cannot contain '|' or a line break: \"{texture}\".", nameof(texture));
-        }
+        DrawCommands.CheckPath(texture, nameof(texture));
         _output.Begin("SPRITE").Field(rect).Field(fallback).Field(texture).Field(flipX).Field(flipY).End();
     }
 
-    /// <summary>A rectangle outline, 2 pixels wide, drawn above everything else.</summary>
+    /// <summary>An image with a source rectangle, rotation, tint, flips, layer and sampling.</summary>
+    /// <exception cref="ArgumentException">The path contains "|" or a line break.</exception>
+    public void Sprite(string texture, RectF rect, SpriteOptions options) => _world.Sprite(texture, rect, options);
+
+    /// <summary>
+    /// Text in world units: x is the left edge, centre or right edge of each line (see
+    /// <paramref name="align"/>), y the top of the first line, <paramref name="size"/> the
+    /// height of a line from ascent to descent. "\n" breaks lines. <paramref name="font"/> is
+    /// a .ttf or .otf file relative to the project folder; null for the default font.
+    /// </summary>
+    public void DrawText(string text, float x, float y, float size, Color color, TextAlign align = TextAlign.Left,
+        string? font = null, int layer = 0) => _world.Text(text, x, y, size, color, align, font, layer);
+
+    /// <summary>Width (widest line) and height of a text as it will be drawn.</summary>
+    public Vector2 MeasureText(string text, float size, string? font = null) => _world.Measure(text, size, font);
+
+    /// <summary>A rectangle outline, 2 pixels wide, drawn above every other world drawable.</summary>
     public void DebugRect(RectF rect, Color color) => _output.Begin("DEBUG_RECT").Field(rect).Field(color).End();
+
+    /// <summary>A rectangle outline, 2 pixels wide, on a layer of its own choosing.</summary>
+    public void DebugRect(RectF rect, Color color, int layer) => _world.Rect("XDEBUG_RECT", rect, color, layer);
 
     /// <summary>Reports a collider of this frame to the runtime (it is not drawn).</summary>
     public void Collider(int id, RectF rect) => _output.Begin("COLLIDER").Field(id).Field(rect).End();
@@ -45,4 +80,111 @@ public sealed class Graphics
     internal void Camera(Camera camera) =>
         _output.Begin("CAMERA").Field(camera.X).Field(camera.Y).Field(camera.Zoom)
                .Field(camera.ViewWidth).Field(camera.ViewHeight).End();
+}
+
+/// <summary>Drawing in window pixels, above everything drawn in the world.</summary>
+public sealed class ScreenGraphics
+{
+    private readonly DrawCommands _commands;
+
+    internal ScreenGraphics(DrawCommands commands) => _commands = commands;
+
+    /// <summary>A filled rectangle in window pixels.</summary>
+    public void FillRect(RectF rect, Color color, int layer = 0) => _commands.Rect("XRECT", rect, color, layer);
+
+    /// <summary>A filled rectangle in window pixels.</summary>
+    public void FillRect(float x, float y, float width, float height, Color color, int layer = 0) =>
+        FillRect(new RectF(x, y, width, height), color, layer);
+
+    /// <summary>An image in window pixels (see <see cref="Graphics.Sprite(string, RectF, SpriteOptions)"/>).</summary>
+    public void Sprite(string texture, RectF rect, SpriteOptions options) => _commands.Sprite(texture, rect, options);
+
+    /// <summary>An image stretched over a rectangle in window pixels.</summary>
+    public void Sprite(string texture, RectF rect) => _commands.Sprite(texture, rect, new SpriteOptions());
+
+    /// <summary>Text in window pixels (see <see cref="Graphics.DrawText"/>).</summary>
+    public void DrawText(string text, float x, float y, float size, Color color, TextAlign align = TextAlign.Left,
+        string? font = null, int layer = 0) => _commands.Text(text, x, y, size, color, align, font, layer);
+
+    /// <summary>Width (widest line) and height of a text as it will be drawn, in pixels.</summary>
+    public Vector2 MeasureText(string text, float size, string? font = null) => _commands.Measure(text, size, font);
+}
+
+/// <summary>The extended drawing lines of one space (0 world, 1 screen).</summary>
+internal sealed class DrawCommands
+{
+    private readonly LineWriter _output;
+    private readonly FontLibrary _fonts;
+    private readonly int _space;
+
+    public DrawCommands(LineWriter output, FontLibrary fonts, int space)
+    {
+        _output = output;
+        _fonts = fonts;
+        _space = space;
+    }
+
+    public static void CheckPath(string? path, string name)
+    {
+        ArgumentNullException.ThrowIfNull(path, name);
+        if (path.AsSpan().IndexOfAny("|\r\n") >= 0)
+        {
+            throw new ArgumentException($"A path cannot contain '|' or a line break: \"{path}\".", name);
+        }
+    }
+
+    public void Rect(string tag, RectF rect, Color color, int layer) =>
+        _output.Begin(tag).Field(layer).Field(_space).Field(rect).FieldWithAlpha(color).End();
+
+    public void Sprite(string texture, RectF rect, SpriteOptions options)
+    {
+        CheckPath(texture, nameof(texture));
+        var source = options.Source ?? default;
+        var origin = options.Origin ?? default;
+        var flags = (options.FlipX ? 1 : 0) | (options.FlipY ? 2 : 0) | (options.Smooth ? 4 : 0)
+            | (options.Source.HasValue ? 8 : 0) | (options.Origin.HasValue ? 16 : 0);
+        _output.Begin("XSPRITE").Field(options.Layer).Field(_space).Field(rect).FieldWithAlpha(options.Tint)
+            .Field(flags).Field(source).Field(options.Rotation).Field(origin.X).Field(origin.Y).Field(texture).End();
+    }
+
+    public void Text(string text, float x, float y, float size, Color color, TextAlign align, string? font, int layer)
+    {
+        ArgumentNullException.ThrowIfNull(text);
+        if (font is not null) CheckPath(font, nameof(font));
+        _output.Begin("XTEXT").Field(layer).Field(_space).Field(x).Field(y).Field(size).FieldWithAlpha(color)
+            .Field((int)align).Field(font ?? string.Empty).EscapedTail(text).End();
+    }
+
+    public Vector2 Measure(string text, float size, string? font)
+    {
+        ArgumentNullException.ThrowIfNull(text);
+        return _fonts.Get(font).Measure(text, size);
+    }
+}
+
+/// <summary>Fonts by path, read once; a font that cannot be read measures as the default
+/// font, which is also what the runtime draws it with.</summary>
+internal sealed class FontLibrary
+{
+    private readonly string _folder;
+    private readonly Dictionary<string, FontMetrics> _fonts = new(StringComparer.Ordinal);
+
+    public FontLibrary(string? projectFolder) => _folder = projectFolder ?? Environment.CurrentDirectory;
+
+    public FontMetrics Get(string? path)
+    {
+        if (string.IsNullOrEmpty(path)) return FontMetrics.Default;
+        if (_fonts.TryGetValue(path, out var font)) return font;
+        try
+        {
+            font = FontMetrics.Parse(File.ReadAllBytes(Path.Combine(_folder, path))) ?? FontMetrics.Default;
+        }
+        catch (Exception error) when (error is IOException or UnauthorizedAccessException or ArgumentException
+                                      or NotSupportedException)
+        {
+            font = FontMetrics.Default;
+        }
+        if (_fonts.Count < 64) _fonts[path] = font;
+        return font;
+    }
 }

@@ -47,6 +47,24 @@ internal sealed class LineWriter
 
     public LineWriter Field(Color color) => Field(color.R).Field(color.G).Field(color.B);
 
+    public LineWriter FieldWithAlpha(Color color) => Field(color).Field(color.A);
+
+    /// <summary>The rest of the line: line breaks become "\n" and backslashes "\\".</summary>
+    public LineWriter EscapedTail(string text)
+    {
+        _buffer.Append('|');
+        foreach (var c in text)
+        {
+            switch (c)
+            {
+                case '\\': _buffer.Append("\\\\"); break;
+                case '\n': _buffer.Append("\\n"); break;
+                default: _buffer.Append(c); break;
+            }
+        }
+        return this;
+    }
+
     public LineWriter Field(RectF rect) => Field(rect.X).Field(rect.Y).Field(rect.Width).Field(rect.Height);
 
     public void End() => _buffer.Append('\n');

@@ -35,7 +35,7 @@ internal sealed class HostLoop
         _input = input;
         _output = output;
         _runner = runner;
-        _graphics = new Graphics(_lines);
+        _graphics = new Graphics(_lines, runner.Game.Settings.ProjectFolder);
         Log.Sink = _lines;
     }
 

@@ -74,10 +74,7 @@ void Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         scriptRuntime.RunFrame(delta);
         const FrameSnapshot& snapshot = scriptRuntime.GetSnapshot();
         renderer.BeginFrame(config.backgroundColor);
-        renderer.SetCamera(snapshot.camera);
-        renderer.DrawRects(snapshot.rects);
-        renderer.DrawSprites(snapshot.sprites);
-        renderer.DrawDebugRects(snapshot.debugRects);
+        renderer.DrawSnapshot(snapshot);
         renderer.Present();
         ++framesRun;
         LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);

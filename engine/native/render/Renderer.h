@@ -13,6 +13,8 @@
 #include "platform/Window.h"
 #include "render/Canvas.h"
 #include "render/Texture.h"
+#include "render/text/Font.h"
+#include "render/text/GlyphAtlas.h"
 #include "scripting/FrameSnapshot.h"
 
 namespace Quorvane {
@@ -38,7 +40,19 @@ public:
     void DrawRects(const std::vector<RectCommand>& rects);
     void DrawSprites(const std::vector<SpriteCommand>& sprites);
     void DrawDebugRects(const std::vector<DebugRectCommand>& rects);
+    // The whole frame after BeginFrame: the camera, then world drawables of
+    // layers below 0, the base rectangles and sprites, world drawables of layer 0
+    // and above, the base debug outlines, and last everything in screen space.
+    void DrawSnapshot(const FrameSnapshot& snapshot);
     void Present();
+
+    // Drawing in window pixels for the runtime's own screens (errors, overlay).
+    // fontKey: a resolved font path in UTF-8, empty for the default font.
+    void FillScreenRect(float x, float y, float width, float height, ColorA color);
+    void DrawScreenText(std::string_view text, float x, float y, float size, ColorA color,
+                        TextAlign align = TextAlign::Left, std::string_view fontKey = {});
+    TextSize MeasureScreenText(std::string_view text, float size, std::string_view fontKey = {});
+    const GlyphAtlas& Glyphs() const { return glyphs; }
 
     void DrawFilledRect(float x, float y, float width, float height, Color color);
     void DrawOutlinedRect(float x, float y, float width, float height, Color color);
@@ -49,6 +63,8 @@ public:
     // The texture cache: one entry per distinct resolved path, loaded on first use.
     Texture* GetTexture(const std::filesystem::path& texturePath);
     std::filesystem::path ResolveTexturePath(const std::filesystem::path& texturePath) const;
+    // The same cache, looked up by a resolved path's UTF-8 text.
+    Texture* GetTextureByKey(std::string_view key);
 
     const CameraState& Camera() const { return camera; }
     // The last drawn frame (empty before the first BeginFrame).
@@ -60,6 +76,14 @@ private:
     };
     ScreenRect ToScreen(float x, float y, float width, float height) const;
     void DrawSprite(const SpriteCommand& sprite);
+    void DrawDrawable(const FrameSnapshot& snapshot, const DrawItem& item);
+    void DrawItemSprite(const FrameSnapshot& snapshot, const DrawItem& item);
+    void FillItemRect(ScreenRect rect, ColorA color);
+    void OutlineItemRect(ScreenRect rect, ColorA color);
+    ScreenRect ToScreenSpace(const DrawItem& item) const;
+    void DrawTextAt(const Font& font, std::string_view text, float x, float y, float size, ColorA color, TextAlign align);
+    const Font& FontFor(std::string_view key);
+    Texture* LoadTexture(std::string key, const std::filesystem::path& path);
 
     struct KeyHash {
         using is_transparent = void;
@@ -75,6 +99,10 @@ private:
     std::unordered_set<std::string, KeyHash, std::equal_to<>> reportedMissing;
     // Kept between frames so that sorting a steady frame allocates nothing.
     std::vector<const SpriteCommand*> sorted;
+    std::vector<std::uint64_t> order;  // (space, layer, arrival) of each drawable
+    std::vector<float> lineWidths;
+    std::unordered_map<std::string, std::unique_ptr<Font>, KeyHash, std::equal_to<>> fonts;  // null: use the default
+    GlyphAtlas glyphs;
 };
 
 }  // namespace Quorvane

@@ -1,5 +1,6 @@
 #include <string_view>
 
+#include "scripting/DrawLines.h"
 #include "scripting/WireProtocol.h"
 
 namespace Quorvane {
@@ -16,14 +17,17 @@ struct ExtendedTag {
 // Every extended host-to-runtime line, by tag. Each feature keeps its parser in
 // its own file and adds one row here.
 constexpr ExtendedTag kExtendedTags[] = {
-    {"", Extension::Draw, nullptr},  // placeholder so the table is never empty
+    {"XRECT|", Extension::Draw, ParseExtendedRectLine},
+    {"XDEBUG_RECT|", Extension::Draw, ParseExtendedDebugRectLine},
+    {"XSPRITE|", Extension::Draw, ParseExtendedSpriteLine},
+    {"XTEXT|", Extension::Draw, ParseTextLine},
 };
 
 }  // namespace
 
 bool HandleExtendedLine(ProtocolState& state, std::string_view line) {
     for (const ExtendedTag& tag : kExtendedTags) {
-        if (tag.handle == nullptr || !state.extensions.Has(tag.extension)) continue;
+        if (!state.extensions.Has(tag.extension)) continue;
         if (line.substr(0, tag.prefix.size()) != tag.prefix) continue;
         tag.handle(state, line);
         return true;

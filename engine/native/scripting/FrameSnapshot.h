@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "project/ProjectConfig.h"
+#include "render/DrawTypes.h"
 
 namespace Quorvane {
 
@@ -45,6 +48,34 @@ struct ColliderCommand {
     float height = 0.0f;
 };
 
+// A span of FrameSnapshot::strings: texts and paths of the frame's drawables live
+// in one buffer, so a steady frame allocates nothing for them.
+struct TextRef {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+};
+
+enum class DrawKind : std::uint8_t { Rect, Sprite, Text, DebugRect };
+
+// One drawable of the "draw" extension. Which fields count depends on kind.
+struct DrawItem {
+    DrawKind kind = DrawKind::Rect;
+    DrawSpace space = DrawSpace::World;
+    std::int32_t layer = 0;
+    float x = 0.0f, y = 0.0f, width = 0.0f, height = 0.0f;  // text: width is the size in pixels
+    ColorA color;                                           // fill, tint, text or outline colour
+    // Sprites: source rectangle in texels (used when hasSource), rotation in
+    // radians clockwise on screen about the origin (relative to x, y; the centre
+    // when !hasOrigin).
+    float sourceX = 0.0f, sourceY = 0.0f, sourceWidth = 0.0f, sourceHeight = 0.0f;
+    float rotation = 0.0f;
+    float originX = 0.0f, originY = 0.0f;
+    bool hasSource = false, hasOrigin = false, flipX = false, flipY = false, smooth = false;
+    TextAlign align = TextAlign::Left;
+    TextRef path;  // sprite texture or text font (absolute; empty font = the default)
+    TextRef text;  // UTF-8, line breaks as '\n'
+};
+
 // One frame of script output. The lists are emptied each frame; the camera is kept.
 struct FrameSnapshot {
     CameraState camera;
@@ -52,6 +83,15 @@ struct FrameSnapshot {
     std::vector<SpriteCommand> sprites;
     std::vector<DebugRectCommand> debugRects;
     std::vector<ColliderCommand> colliders;
+    std::vector<DrawItem> items;  // extended drawables, in arrival order
+    std::string strings;          // the bytes behind the items' TextRefs
+
+    TextRef AddString(std::string_view text) {
+        const TextRef ref{static_cast<std::uint32_t>(strings.size()), static_cast<std::uint32_t>(text.size())};
+        strings.append(text);
+        return ref;
+    }
+    std::string_view String(TextRef ref) const { return std::string_view(strings).substr(ref.offset, ref.length); }
 
     // clear() keeps the capacity, so a steady frame allocates nothing.
     void ClearLists() {
@@ -59,6 +99,8 @@ struct FrameSnapshot {
         sprites.clear();
         debugRects.clear();
         colliders.clear();
+        items.clear();
+        strings.clear();
     }
 };
 

@@ -76,28 +76,13 @@ void ParseRectLine(ProtocolState& state, std::vector<RectCommand>& list) {
     if (reader.ok) list.push_back(rect);
 }
 
-const std::filesystem::path* ResolveTexture(ProtocolState& state, std::string_view text) {
-    if (const auto found = state.resolvedTextures.find(text); found != state.resolvedTextures.end()) {
-        return &found->second;
-    }
-    const std::string key(text);
-    std::filesystem::path resolved;
-    try {
-        resolved = ResolvePath(state.projectRoot, std::filesystem::path(key));
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-    if (state.resolvedTextures.size() >= kMaxRememberedTextures) state.resolvedTextures.clear();
-    return &state.resolvedTextures.emplace(key, std::move(resolved)).first->second;
-}
-
 void ParseSpriteLine(ProtocolState& state) {
     const std::vector<std::string_view>& fields = state.fields;
     if (fields.size() != 9 && fields.size() != 11) return;
     FieldReader reader{fields};
     const RectCommand rect = reader.Rect();
     if (!reader.ok) return;
-    const std::filesystem::path* texture = ResolveTexture(state, fields[8]);
+    const ResolvedPath* texture = ResolveTexture(state, fields[8]);
     if (texture == nullptr) return;
     SpriteCommand& sprite = state.snapshot.sprites.emplace_back();
     sprite.x = rect.x;
@@ -105,7 +90,7 @@ void ParseSpriteLine(ProtocolState& state) {
     sprite.width = rect.width;
     sprite.height = rect.height;
     sprite.color = rect.color;
-    sprite.texturePath = *texture;
+    sprite.texturePath = texture->path;
     if (fields.size() == 11) {
         sprite.flipX = ParseFlag(fields[9]);
         sprite.flipY = ParseFlag(fields[10]);
@@ -140,6 +125,22 @@ void ParseColliderLine(ProtocolState& state) {
 }
 
 }  // namespace
+
+const ResolvedPath* ResolveTexture(ProtocolState& state, std::string_view text) {
+    if (const auto found = state.resolvedTextures.find(text); found != state.resolvedTextures.end()) {
+        return &found->second;
+    }
+    const std::string key(text);
+    ResolvedPath resolved;
+    try {
+        resolved.path = ResolvePath(state.projectRoot, std::filesystem::path(key));
+        resolved.text = PathToString(resolved.path);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    if (state.resolvedTextures.size() >= kMaxRememberedTextures) state.resolvedTextures.clear();
+    return &state.resolvedTextures.emplace(key, std::move(resolved)).first->second;
+}
 
 void ReportLineFault(ProtocolState& state, std::string_view tag, std::string_view fault) {
     std::string key(tag);

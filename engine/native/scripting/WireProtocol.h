@@ -20,6 +20,11 @@ struct TransparentStringHash {
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 
+struct ResolvedPath {
+    std::filesystem::path path;
+    std::string text;  // its UTF-8 form, the renderer's cache key
+};
+
 // What received lines act on: the snapshot and the three conversation flags.
 struct ProtocolState {
     FrameSnapshot snapshot;
@@ -30,7 +35,7 @@ struct ProtocolState {
 
     // Texture text -> resolved path. Hosts repeat the same few texture texts
     // every frame; resolving each costs file-system calls.
-    std::unordered_map<std::string, std::filesystem::path, TransparentStringHash, std::equal_to<>> resolvedTextures;
+    std::unordered_map<std::string, ResolvedPath, TransparentStringHash, std::equal_to<>> resolvedTextures;
     std::vector<std::string_view> fields;  // scratch, reused line after line
 
     // What the host declared with its EXTENSIONS line; empty for a host that did not.
@@ -42,6 +47,10 @@ struct ProtocolState {
 
 // One warning per kind of fault: "Dropped a malformed TAG line: fault".
 void ReportLineFault(ProtocolState& state, std::string_view tag, std::string_view fault);
+
+// The resolved form of a texture or font text, memoised; null when the file
+// system cannot resolve it.
+const ResolvedPath* ResolveTexture(ProtocolState& state, std::string_view text);
 
 // Handles a line whose tag belongs to an extension the host declared; false when
 // the line is not such a line (it is then handled as a base line would be).

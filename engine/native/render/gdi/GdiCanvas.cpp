@@ -2,6 +2,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "render/Canvas.h"
@@ -99,6 +101,83 @@ public:
         graphics.Restore(state);
     }
 
+    void BlendRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, ColorA color) override {
+        if (right <= left || bottom <= top || color.a == 0) return;
+        if (color.a == 255) {
+            FillRect(left, top, right, bottom, Color{color.r, color.g, color.b});
+            return;
+        }
+        Gdiplus::Graphics graphics(backBufferDC);
+        const Gdiplus::SolidBrush brush(Gdiplus::Color(color.a, color.r, color.g, color.b));
+        // Integer rectangles in 64 bits: a width beyond the int range is clipped anyway.
+        const auto clip = [](std::int64_t v) { return static_cast<INT>(std::clamp<std::int64_t>(v, -(1 << 24), 1 << 24)); };
+        const INT l = clip(left), t = clip(top);
+        graphics.FillRectangle(&brush, l, t, clip(right) - l, clip(bottom) - t);
+    }
+
+    void DrawImageEx(const CanvasImage& image, const ImageDraw& draw) override {
+        if (!(draw.width > 0.0f) || !(draw.height > 0.0f) || draw.sourceWidth <= 0 || draw.sourceHeight <= 0 ||
+            draw.tint.a == 0 || !std::isfinite(draw.x) || !std::isfinite(draw.y) || !std::isfinite(draw.width) ||
+            !std::isfinite(draw.height) || !std::isfinite(draw.rotation)) {
+            return;
+        }
+        Gdiplus::Graphics graphics(backBufferDC);
+        graphics.SetInterpolationMode(draw.smooth ? Gdiplus::InterpolationModeBilinear
+                                                  : Gdiplus::InterpolationModeNearestNeighbor);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        const float cx = draw.x + draw.width * 0.5f;
+        const float cy = draw.y + draw.height * 0.5f;
+        if (draw.rotation != 0.0f) {
+            graphics.TranslateTransform(draw.originX, draw.originY, Gdiplus::MatrixOrderPrepend);
+            graphics.RotateTransform(draw.rotation * 57.29577951308232f, Gdiplus::MatrixOrderPrepend);
+            graphics.TranslateTransform(-draw.originX, -draw.originY, Gdiplus::MatrixOrderPrepend);
+        }
+        if (draw.flipX || draw.flipY) {
+            graphics.TranslateTransform(cx, cy, Gdiplus::MatrixOrderPrepend);
+            graphics.ScaleTransform(draw.flipX ? -1.0f : 1.0f, draw.flipY ? -1.0f : 1.0f, Gdiplus::MatrixOrderPrepend);
+            graphics.TranslateTransform(-cx, -cy, Gdiplus::MatrixOrderPrepend);
+        }
+        Gdiplus::ImageAttributes attributes;
+        // Clamped edges: an atlas cell never samples its neighbours.
+        attributes.SetWrapMode(Gdiplus::WrapModeClamp);
+        if (draw.tint != ColorA{255, 255, 255, 255}) {
+            Gdiplus::ColorMatrix matrix{};
+            matrix.m[0][0] = draw.tint.r / 255.0f;
+            matrix.m[1][1] = draw.tint.g / 255.0f;
+            matrix.m[2][2] = draw.tint.b / 255.0f;
+            matrix.m[3][3] = draw.tint.a / 255.0f;
+            matrix.m[4][4] = 1.0f;
+            attributes.SetColorMatrix(&matrix);
+        }
+        graphics.DrawImage(static_cast<const GdiImage&>(image).Bitmap(),
+                           Gdiplus::RectF(draw.x, draw.y, draw.width, draw.height),
+                           static_cast<Gdiplus::REAL>(draw.sourceX), static_cast<Gdiplus::REAL>(draw.sourceY),
+                           static_cast<Gdiplus::REAL>(draw.sourceWidth), static_cast<Gdiplus::REAL>(draw.sourceHeight),
+                           Gdiplus::UnitPixel, &attributes);
+    }
+
+    void BlendMask(const std::uint8_t* mask, std::int32_t stride, std::int32_t width, std::int32_t height, std::int32_t x,
+                   std::int32_t y, ColorA color) override {
+        if (width <= 0 || height <= 0 || color.a == 0) return;
+        // The coverage becomes a premultiplied bitmap of the glyph in its colour,
+        // drawn 1:1 so every pixel blends exactly once.
+        maskPixels.resize(static_cast<std::size_t>(width) * height);
+        for (std::int32_t row = 0; row < height; ++row) {
+            for (std::int32_t column = 0; column < width; ++column) {
+                const std::uint32_t alpha = (mask[row * stride + column] * color.a + 127) / 255;
+                const auto channel = [alpha](std::uint32_t c) { return (c * alpha + 127) / 255; };
+                maskPixels[static_cast<std::size_t>(row) * width + column] =
+                    (alpha << 24) | (channel(color.r) << 16) | (channel(color.g) << 8) | channel(color.b);
+            }
+        }
+        Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppPARGB,
+                               reinterpret_cast<BYTE*>(maskPixels.data()));
+        Gdiplus::Graphics graphics(backBufferDC);
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        graphics.DrawImage(&bitmap, x, y, width, height);
+    }
+
     std::unique_ptr<CanvasImage> LoadImage(const std::filesystem::path& path) override {
         auto bitmap = std::make_unique<Gdiplus::Bitmap>(path.c_str(), FALSE);
         if (bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
@@ -150,6 +229,7 @@ private:
     std::int32_t bufferWidth = 0;
     std::int32_t bufferHeight = 0;
     mutable std::vector<std::uint32_t> pixels;
+    std::vector<std::uint32_t> maskPixels;
 };
 
 }  // namespace

@@ -98,6 +98,69 @@ BlendRowFunction ChooseBlendRow() {
 
 const BlendRowFunction BlendRow = ChooseBlendRow();
 
+std::uint32_t Div255(std::uint32_t value) {
+    value += 128;
+    return (value + (value >> 8)) >> 8;
+}
+
+// A straight colour at the given alpha, premultiplied.
+std::uint32_t Premultiply(ColorA color, std::uint32_t alpha) {
+    return (alpha << 24) | (Div255(color.r * alpha) << 16) | (Div255(color.g * alpha) << 8) | Div255(color.b * alpha);
+}
+
+// A premultiplied texel times a straight tint: each channel, alpha included, is
+// scaled by the tint's channel, and the colour channels by the tint's alpha too.
+std::uint32_t Tint(std::uint32_t texel, ColorA tint) {
+    const std::uint32_t a = Div255((texel >> 24) * tint.a);
+    const auto channel = [&](int shift, std::uint32_t factor) {
+        return Div255(Div255(((texel >> shift) & 0xFFu) * factor) * tint.a);
+    };
+    return (a << 24) | (channel(16, tint.r) << 16) | (channel(8, tint.g) << 8) | channel(0, tint.b);
+}
+
+// Weights are in 1/256: wx = 0 takes the left texels, 256 the right ones.
+std::uint32_t Bilinear(std::uint32_t topLeft, std::uint32_t topRight, std::uint32_t bottomLeft,
+                       std::uint32_t bottomRight, std::uint32_t wx, std::uint32_t wy) {
+    std::uint32_t result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const auto at = [shift](std::uint32_t texel) { return (texel >> shift) & 0xFFu; };
+        const std::uint32_t top = at(topLeft) * (256 - wx) + at(topRight) * wx;
+        const std::uint32_t bottom = at(bottomLeft) * (256 - wx) + at(bottomRight) * wx;
+        result |= ((top * (256 - wy) + bottom * wy + 32768u) >> 16) << shift;
+    }
+    return result;
+}
+
+// Cosine and sine of a turn, exact for quarter turns so that 90 degrees maps
+// pixels onto pixels.
+struct QuarterTurn {
+    double cosine = 1.0, sine = 0.0;
+};
+
+QuarterTurn Turn(float radians) {
+    constexpr double kTau = 6.283185307179586;
+    double turn = std::fmod(static_cast<double>(radians), kTau);
+    if (turn < 0) turn += kTau;
+    const double quarters = turn / (kTau / 4);
+    const double nearest = std::round(quarters);
+    if (std::abs(quarters - nearest) < 1e-6) {
+        switch (static_cast<int>(nearest) % 4) {
+            case 0: return {1.0, 0.0};
+            case 1: return {0.0, 1.0};
+            case 2: return {-1.0, 0.0};
+            default: return {0.0, -1.0};
+        }
+    }
+    return {std::cos(turn), std::sin(turn)};
+}
+
+// The rectangle and source an image draw needs before any pixel is touched.
+bool DrawableImage(const SoftwareImage& image, const ImageDraw& draw) {
+    return image.Width() > 0 && image.Height() > 0 && draw.sourceWidth > 0 && draw.sourceHeight > 0 &&
+           draw.width > 0.0f && draw.height > 0.0f && std::isfinite(draw.x) && std::isfinite(draw.y) &&
+           std::isfinite(draw.width) && std::isfinite(draw.height);
+}
+
 // The destination pixels along one axis: those whose centre lies in
 // (origin, origin + size] (GDI+'s half-pixel offset, ties to the lower texel),
 // clipped to [0, limit). A flipped axis mirrors the picture within the same
@@ -190,12 +253,23 @@ void SoftwareCanvas::OutlineRect(std::int32_t left, std::int32_t top, std::int32
 
 void SoftwareCanvas::DrawImage(const CanvasImage& canvasImage, float x, float y, float w, float h, bool flipX, bool flipY) {
     const auto& image = static_cast<const SoftwareImage&>(canvasImage);
-    const std::int32_t texelsX = image.Width();
-    const std::int32_t texelsY = image.Height();
-    if (texelsX <= 0 || texelsY <= 0 || !(w > 0.0f) || !(h > 0.0f) || !std::isfinite(x) || !std::isfinite(y) ||
-        !std::isfinite(w) || !std::isfinite(h)) {
-        return;
-    }
+    ImageDraw draw;
+    draw.sourceWidth = image.Width();
+    draw.sourceHeight = image.Height();
+    draw.x = x;
+    draw.y = y;
+    draw.width = w;
+    draw.height = h;
+    draw.flipX = flipX;
+    draw.flipY = flipY;
+    if (!DrawableImage(image, draw)) return;
+    DrawAxisAligned(image, draw);
+}
+
+void SoftwareCanvas::DrawAxisAligned(const SoftwareImage& image, const ImageDraw& draw) {
+    const float x = draw.x, y = draw.y, w = draw.width, h = draw.height;
+    const std::int32_t texelsX = draw.sourceWidth;
+    const std::int32_t texelsY = draw.sourceHeight;
     const AxisSpan columns(x, w, width);
     const AxisSpan rows(y, h, height);
     if (columns.Empty() || rows.Empty()) return;
@@ -203,21 +277,23 @@ void SoftwareCanvas::DrawImage(const CanvasImage& canvasImage, float x, float y,
 
     const std::int32_t count = columns.clippedLast - firstX + 1;
     sourceRows.resize(static_cast<std::size_t>(rows.clippedLast - rows.clippedFirst + 1));
-    rows.Map(y, h, texelsY, flipY, sourceRows.data());
+    rows.Map(y, h, texelsY, draw.flipY, sourceRows.data());
     // At 1:1 the columns run on one by one and rows are read in place; otherwise
     // each texel row is expanded once and reused by the rows that repeat it.
-    const bool contiguous = !flipX && w == static_cast<float>(texelsX);
+    const bool contiguous = !draw.flipX && w == static_cast<float>(texelsX);
     const std::int32_t firstColumn = static_cast<std::int32_t>(firstX - columns.first);
     if (!contiguous) {
         sourceColumns.resize(static_cast<std::size_t>(count));
-        columns.Map(x, w, texelsX, flipX, sourceColumns.data());
+        columns.Map(x, w, texelsX, draw.flipX, sourceColumns.data());
         expandedRow.resize(static_cast<std::size_t>(count));
     }
+    const bool tinted = draw.tint != ColorA{255, 255, 255, 255};
+    if (tinted) tintedRow.resize(static_cast<std::size_t>(count));
     std::int32_t expandedTexelRow = -1;
 
     for (std::int32_t row = rows.clippedFirst; row <= rows.clippedLast; ++row) {
         const std::int32_t texelRow = sourceRows[row - rows.clippedFirst];
-        const std::uint32_t* source = image.Row(texelRow);
+        const std::uint32_t* source = image.Row(draw.sourceY + texelRow) + draw.sourceX;
         if (contiguous) {
             source += firstColumn;
         } else {
@@ -228,10 +304,138 @@ void SoftwareCanvas::DrawImage(const CanvasImage& canvasImage, float x, float y,
             source = expandedRow.data();
         }
         std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width + firstX;
-        if (image.Opaque()) {
+        if (tinted) {
+            for (std::int32_t i = 0; i < count; ++i) tintedRow[i] = Tint(source[i], draw.tint);
+            BlendRow(tintedRow.data(), target, count);
+        } else if (image.Opaque()) {
             std::copy_n(source, count, target);
         } else {
             BlendRow(source, target, count);
+        }
+    }
+}
+
+void SoftwareCanvas::DrawImageEx(const CanvasImage& canvasImage, const ImageDraw& draw) {
+    const auto& image = static_cast<const SoftwareImage&>(canvasImage);
+    if (!DrawableImage(image, draw) || draw.tint.a == 0 || !std::isfinite(draw.rotation) ||
+        !std::isfinite(draw.originX) || !std::isfinite(draw.originY)) {
+        return;
+    }
+    const bool inside = draw.sourceX >= 0 && draw.sourceY >= 0 &&
+                        static_cast<std::int64_t>(draw.sourceX) + draw.sourceWidth <= image.Width() &&
+                        static_cast<std::int64_t>(draw.sourceY) + draw.sourceHeight <= image.Height();
+    const QuarterTurn turn = Turn(draw.rotation);
+    if (turn.cosine == 1.0 && !draw.smooth && inside) {
+        DrawAxisAligned(image, draw);
+    } else {
+        DrawTransformed(image, draw, turn.cosine, turn.sine);
+    }
+}
+
+void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw& draw, double cosine, double sine) {
+    // Only texels inside both the source rectangle and the image are sampled.
+    const std::int32_t sourceLeft = std::max(draw.sourceX, 0);
+    const std::int32_t sourceTop = std::max(draw.sourceY, 0);
+    const std::int64_t sourceRight = std::min<std::int64_t>(std::int64_t{draw.sourceX} + draw.sourceWidth, image.Width());
+    const std::int64_t sourceBottom = std::min<std::int64_t>(std::int64_t{draw.sourceY} + draw.sourceHeight, image.Height());
+    if (sourceRight <= sourceLeft || sourceBottom <= sourceTop) return;
+
+    const double x = draw.x, y = draw.y, w = draw.width, h = draw.height;
+    const double ox = draw.originX, oy = draw.originY;
+    // Bounding box of the turned rectangle: q = o + R (p - o).
+    double minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+    for (const double px : {x, x + w}) {
+        for (const double py : {y, y + h}) {
+            const double qx = ox + cosine * (px - ox) - sine * (py - oy);
+            const double qy = oy + sine * (px - ox) + cosine * (py - oy);
+            minX = std::min(minX, qx);
+            maxX = std::max(maxX, qx);
+            minY = std::min(minY, qy);
+            maxY = std::max(maxY, qy);
+        }
+    }
+    const double firstRow = std::max(std::floor(minY), 0.0);
+    const double lastRow = std::min(std::ceil(maxY), static_cast<double>(height) - 1.0);
+    const double firstColumn = std::max(std::floor(minX), 0.0);
+    const double lastColumn = std::min(std::ceil(maxX), static_cast<double>(width) - 1.0);
+    if (firstRow > lastRow || firstColumn > lastColumn) return;
+
+    const double scaleX = draw.sourceWidth / w;
+    const double scaleY = draw.sourceHeight / h;
+    const bool tinted = draw.tint != ColorA{255, 255, 255, 255};
+    const auto texel = [&](std::int64_t tx, std::int64_t ty) {
+        tx = std::clamp<std::int64_t>(tx, sourceLeft, sourceRight - 1);
+        ty = std::clamp<std::int64_t>(ty, sourceTop, sourceBottom - 1);
+        return image.Row(static_cast<std::int32_t>(ty))[tx];
+    };
+    // The pixel's centre mapped back into the unturned rectangle, as (0, w] x (0, h]
+    // like the unturned path, so a turn of 0 picks the same texels.
+    const auto nearest = [](double offset, double scale, std::int32_t texels, bool flip) {
+        const double k = std::clamp(std::ceil(offset * scale) - 1.0, 0.0, texels - 1.0);
+        const auto index = static_cast<std::int64_t>(k);
+        return flip ? texels - 1 - index : index;
+    };
+
+    for (auto row = static_cast<std::int32_t>(firstRow); row <= static_cast<std::int32_t>(lastRow); ++row) {
+        std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width;
+        const double dy = row + 0.5 - oy;
+        for (auto column = static_cast<std::int32_t>(firstColumn); column <= static_cast<std::int32_t>(lastColumn); ++column) {
+            const double dx = column + 0.5 - ox;
+            const double u = ox + cosine * dx + sine * dy - x;
+            const double v = oy - sine * dx + cosine * dy - y;
+            if (!(u > 0.0 && u <= w && v > 0.0 && v <= h)) continue;
+            std::uint32_t source;
+            if (draw.smooth) {
+                // Texel centres sit at half-texel positions; neighbours clamp at the
+                // source rectangle's edge so atlas neighbours never bleed in.
+                const double fu = (draw.flipX ? w - u : u) * scaleX - 0.5;
+                const double fv = (draw.flipY ? h - v : v) * scaleY - 0.5;
+                const double flooredU = std::floor(fu), flooredV = std::floor(fv);
+                const auto tx = static_cast<std::int64_t>(std::clamp(flooredU, -1.0, double(draw.sourceWidth))) + draw.sourceX;
+                const auto ty = static_cast<std::int64_t>(std::clamp(flooredV, -1.0, double(draw.sourceHeight))) + draw.sourceY;
+                const auto wx = static_cast<std::uint32_t>(std::lround((fu - flooredU) * 256.0));
+                const auto wy = static_cast<std::uint32_t>(std::lround((fv - flooredV) * 256.0));
+                source = Bilinear(texel(tx, ty), texel(tx + 1, ty), texel(tx, ty + 1), texel(tx + 1, ty + 1), wx, wy);
+            } else {
+                const std::int64_t tx = draw.sourceX + nearest(u, scaleX, draw.sourceWidth, draw.flipX);
+                const std::int64_t ty = draw.sourceY + nearest(v, scaleY, draw.sourceHeight, draw.flipY);
+                if (tx < sourceLeft || tx >= sourceRight || ty < sourceTop || ty >= sourceBottom) continue;
+                source = image.Row(static_cast<std::int32_t>(ty))[tx];
+            }
+            if (tinted) source = Tint(source, draw.tint);
+            target[column] = BlendOver(source, target[column]);
+        }
+    }
+}
+
+void SoftwareCanvas::BlendRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, ColorA color) {
+    if (color.a == 255) {
+        Fill(left, top, right, bottom, Pack(Color{color.r, color.g, color.b}));
+        return;
+    }
+    if (color.a == 0) return;
+    const std::int64_t l = std::max<std::int64_t>(left, 0), t = std::max<std::int64_t>(top, 0);
+    const std::int64_t r = std::min<std::int64_t>(right, width), b = std::min<std::int64_t>(bottom, height);
+    if (r <= l || b <= t) return;
+    const auto count = static_cast<std::int32_t>(r - l);
+    tintedRow.assign(static_cast<std::size_t>(count), Premultiply(color, color.a));
+    for (std::int64_t y = t; y < b; ++y) BlendRow(tintedRow.data(), buffer.data() + y * width + l, count);
+}
+
+void SoftwareCanvas::BlendMask(const std::uint8_t* mask, std::int32_t stride, std::int32_t maskWidth,
+                               std::int32_t maskHeight, std::int32_t x, std::int32_t y, ColorA color) {
+    if (color.a == 0) return;
+    const std::int64_t left = std::max<std::int64_t>(x, 0), top = std::max<std::int64_t>(y, 0);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + maskWidth, width);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + maskHeight, height);
+    for (std::int64_t row = top; row < bottom; ++row) {
+        const std::uint8_t* coverage = mask + (row - y) * stride + (left - x);
+        std::uint32_t* target = buffer.data() + row * width;
+        for (std::int64_t column = left; column < right; ++column) {
+            const std::uint32_t cover = *coverage++;
+            if (cover == 0) continue;
+            const std::uint32_t alpha = color.a == 255 ? cover : Div255(cover * color.a);
+            target[column] = BlendOver(Premultiply(color, alpha), target[column]);
         }
     }
 }

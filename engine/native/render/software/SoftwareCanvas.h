@@ -36,6 +36,10 @@ public:
     void FillRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) override;
     void OutlineRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) override;
     void DrawImage(const CanvasImage& image, float x, float y, float width, float height, bool flipX, bool flipY) override;
+    void BlendRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, ColorA color) override;
+    void DrawImageEx(const CanvasImage& image, const ImageDraw& draw) override;
+    void BlendMask(const std::uint8_t* mask, std::int32_t stride, std::int32_t width, std::int32_t height, std::int32_t x,
+                   std::int32_t y, ColorA color) override;
     std::unique_ptr<CanvasImage> LoadImage(const std::filesystem::path& path) override;
     void Present(Window& window) override;
     PixelView Pixels() const override;
@@ -45,6 +49,10 @@ public:
     }
 
 private:
+    // Whole-texel source rectangle inside the image, no rotation, nearest texel.
+    void DrawAxisAligned(const SoftwareImage& image, const ImageDraw& draw);
+    // Any rotation, sampling or source rectangle: each covered pixel is mapped back.
+    void DrawTransformed(const SoftwareImage& image, const ImageDraw& draw, double cosine, double sine);
     void Fill(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, std::uint32_t value);
 
     std::vector<std::uint32_t> buffer;
@@ -54,6 +62,7 @@ private:
     std::vector<std::int32_t> sourceColumns;  // texel column per destination column
     std::vector<std::int32_t> sourceRows;     // texel row per destination row
     std::vector<std::uint32_t> expandedRow;   // one texel row, scaled and mirrored
+    std::vector<std::uint32_t> tintedRow;     // the same row after the tint
 };
 
 // Decodes PNG, JPEG, BMP, GIF or TGA; null when the file is not such an image or

@@ -22,7 +22,9 @@ internal sealed class LevelScene : Scene
     private const string SpikeTexture = "assets/1_world/spike.png";
     private const string CoinTexture = "assets/2_items/coin.png";
     private const string FlagTexture = "assets/2_items/flag.png";
-    private const string PlayerTexture = "assets/3_actors/player.png";
+    private const string PlayerSheet = "assets/3_actors/player_sheet.png";
+    private const int PlayerFrameWidth = 16;
+    private const int PlayerFrameHeight = 19;
 
     private static readonly Color Dirt = Color.FromHex("#8a5a34");
     private static readonly Color Grass = Color.FromHex("#4caf50");
@@ -39,6 +41,7 @@ internal sealed class LevelScene : Scene
     private readonly List<RectF> _crates = new();
     private readonly List<Coin> _coins = new();
     private readonly List<Spark> _sparks = new();
+    private readonly List<Spark> _fadingCoins = new();
     private readonly Random _random = new(7);
     private RectF _flag;
     private RectF _world;
@@ -240,6 +243,7 @@ internal sealed class LevelScene : Scene
         {
             coin.Taken = true;
             Burst(coin.Centre, Color.FromHex("#ffd740"), 12);
+            _fadingCoins.Add(new Spark(coin.Centre, new Vector2(0, -90f), 0.6f, Color.White));
             var taken = _coins.Count(c => c.Taken);
             Log.Info(taken == _coins.Count ? "All coins collected! Now find the flag." : $"Coin {taken}/{_coins.Count}.");
         }
@@ -287,6 +291,12 @@ internal sealed class LevelScene : Scene
             s = s with { Position = s.Position + s.Velocity * dt, Velocity = s.Velocity + new Vector2(0, 600f * dt), Life = s.Life - dt };
             if (s.Life <= 0f) _sparks.RemoveAt(i); else _sparks[i] = s;
         }
+        for (var i = _fadingCoins.Count - 1; i >= 0; i--)
+        {
+            var f = _fadingCoins[i];
+            f = f with { Position = f.Position + f.Velocity * dt, Life = f.Life - dt };
+            if (f.Life <= 0f) _fadingCoins.RemoveAt(i); else _fadingCoins[i] = f;
+        }
     }
 
     public override void Draw(Graphics g)
@@ -294,7 +304,7 @@ internal sealed class LevelScene : Scene
         // Clouds drift slower than the camera for a touch of depth.
         for (var i = 0; i < 8; i++)
         {
-            var x = i * 420f + Camera.X * 0.5f + (Game.Time * 12f + i * 90f) % 420f;
+            var x = i * 420f + Camera.X * 0.5f + (Main.PlayTime * 12f + i * 90f) % 420f;
             g.Sprite(CloudTexture, new RectF(x, 60 + (i % 3) * 50, 144, 72), Color.White);
         }
         foreach (var run in _ground) g.FillRect(run, Dirt);
@@ -308,16 +318,38 @@ internal sealed class LevelScene : Scene
         foreach (var spike in _spikes) g.Sprite(SpikeTexture, spike, Color.FromHex("#9aa0aa"));
         foreach (var coin in _coins.Where(coin => !coin.Taken))
         {
-            var bob = MathF.Sin(Game.Time * 4f + coin.Centre.X * 0.05f) * 4f;
+            var bob = MathF.Sin(Main.PlayTime * 4f + coin.Centre.X * 0.05f) * 4f;
             g.Sprite(CoinTexture, coin.Bounds.Offset(0, bob), Color.Yellow);
         }
         g.Sprite(FlagTexture, _flag, Color.Green);
+        // A collected coin rises, spins and fades out.
+        foreach (var fading in _fadingCoins)
+        {
+            var life = fading.Life / 0.6f;
+            g.Sprite(CoinTexture, new RectF(fading.Position.X - 10, fading.Position.Y - 10, 20, 20), new SpriteOptions
+            {
+                Rotation = (1f - life) * MathF.Tau, Tint = Color.White.WithAlpha((byte)(255 * life)), Layer = 1,
+            });
+        }
         var box = PlayerBox;
-        g.Sprite(PlayerTexture, new RectF(box.X - 4, box.Bottom - 38, 32, 38), Color.Blue, flipX: _facingLeft);
+        g.Sprite(PlayerSheet, new RectF(box.X - 4, box.Bottom - 38, 32, 38), new SpriteOptions
+        {
+            Source = new RectF(PlayerFrame() * PlayerFrameWidth, 0, PlayerFrameWidth, PlayerFrameHeight),
+            FlipX = _facingLeft,
+            Tint = Color.White,
+        });
         foreach (var spark in _sparks) g.FillRect(spark.Position.X - 2, spark.Position.Y - 2, 4, 4, spark.Color);
 
         DrawHud(g);
         ReportColliders(g);
+    }
+
+    // Frames of the sheet: 0 idle, 1 and 2 running (ten steps a second), 3 in the air.
+    private int PlayerFrame()
+    {
+        if (!_grounded && _velocity.Y != 0f) return 3;
+        if (MathF.Abs(_velocity.X) < 20f) return 0;
+        return 1 + (int)(Main.PlayTime * 10f) % 2;
     }
 
     private void DrawHud(Graphics g)
@@ -328,9 +360,15 @@ internal sealed class LevelScene : Scene
         var label = $"{taken} / {_coins.Count}";
         var size = screen.MeasureText(label, 24);
         screen.FillRect(10, 10, 48 + size.X, 40, new Color(20, 24, 40, 170));
-        screen.Sprite(CoinTexture, new RectF(18, 18, 24, 24), new SpriteOptions { Rotation = MathF.Sin(Game.Time * 3f) * 0.3f });
+        screen.Sprite(CoinTexture, new RectF(18, 18, 24, 24), new SpriteOptions { Rotation = MathF.Sin(Main.PlayTime * 3f) * 0.3f });
         screen.DrawText(label, 50, 18, 24, Color.White);
-        screen.DrawText(_name, 1270, 14, 20, Color.White.WithAlpha(200), TextAlign.Right);
+        screen.DrawText(_name, Camera.ViewWidth - 10, 14, 20, Color.White.WithAlpha(200), TextAlign.Right);
+        if (_winTimer >= 0f)
+        {
+            var fade = (byte)(255 * MathF.Min(1f, _winTimer * 2f));
+            screen.DrawText("Level complete!", Camera.ViewWidth / 2, Camera.ViewHeight / 2 - 60, 72,
+                Color.FromHex("#69f0ae").WithAlpha(fade), TextAlign.Center);
+        }
     }
 
     private void ReportColliders(Graphics g)

@@ -58,6 +58,21 @@ PLAYER = [
     "...KDDK.KDDK....",
     "...KKKK.KKKK....",
 ]
+# The sprite sheet: idle, two running frames and a jump, side by side. Only the
+# legs change, so the frames share the body rows above.
+PLAYER_LEGS = {
+    "idle": PLAYER[15:],
+    "run1": ["....KBBKBBK.....", "...KBBK.KBBK....", "..KDDK...KDDK...", "..KKK.....KKK..."],
+    "run2": ["....KBBBBK......", "....KBBBBK......", "....KDDDDK......", "....KKKKKK......"],
+    "jump": ["....KBBKBBK.....", "...KDDK.KDDK....", "...KKKK.KKKK....", "................"],
+}
+
+
+def player_sheet():
+    frames = [from_art(PLAYER[:15] + legs, PLAYER_PALETTE) for legs in PLAYER_LEGS.values()]
+    return [sum((frame[row] for frame in frames), []) for row in range(len(PLAYER))]
+
+
 PLAYER_PALETTE = {
     ".": CLEAR, "K": (24, 20, 37, 255), "R": (220, 60, 60, 255), "S": (250, 200, 160, 255),
     "W": (255, 255, 255, 255), "B": (50, 110, 220, 255), "Y": (255, 220, 60, 255), "D": (90, 60, 40, 255),
@@ -187,6 +202,7 @@ def main():
     write_png(os.path.join(ASSETS, "2_items", "coin.png"), 16, 16, coin())
     write_png(os.path.join(ASSETS, "2_items", "flag.png"), 16, 16, from_art(FLAG, FLAG_PALETTE))
     write_png(os.path.join(ASSETS, "3_actors", "player.png"), 16, 19, from_art(PLAYER, PLAYER_PALETTE))
+    write_png(os.path.join(ASSETS, "3_actors", "player_sheet.png"), 64, 19, player_sheet())
 
 
 if __name__ == "__main__":

@@ -83,6 +83,32 @@ TEST(BasicGame, ScreenshotShowsTheSkyAndThePlayer) {
     EXPECT_GT(shirt, 40);
 }
 
+// The title screen does not depend on the clock (the level stands still and the
+// prompt blinks by frame number), so the same frames give the same picture.
+TEST(BasicGame, TitleScreenMatchesItsGoldenImage) {
+    TempDir dir;
+    const auto shot = dir.Path() / "title.png";
+    const ProcessResult result = RunFromRepositoryRoot({"--headless", "--frames", "10", "--screenshot", shot.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto golden = std::filesystem::path(QUORVANE_SOURCE_DIR) / "tests/e2e/golden/basicgame_title.png";
+    if (std::getenv("QUORVANE_UPDATE_GOLDEN") != nullptr) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
+    const auto load = [](const std::filesystem::path& path, int& width, int& height) {
+        int channels = 0;
+        return std::unique_ptr<unsigned char, void (*)(void*)>(stbi_load(path.c_str(), &width, &height, &channels, 3),
+                                                               stbi_image_free);
+    };
+    int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
+    const auto actual = load(shot, width, height);
+    const auto expected = load(golden, goldenWidth, goldenHeight);
+    ASSERT_NE(actual, nullptr);
+    ASSERT_NE(expected, nullptr) << golden;
+    ASSERT_EQ(width, goldenWidth);
+    ASSERT_EQ(height, goldenHeight);
+    int differing = 0;
+    for (int i = 0; i < width * height * 3; ++i) differing += actual.get()[i] != expected.get()[i];
+    EXPECT_EQ(differing, 0) << "the title screen differs from " << golden;
+}
+
 TEST(BasicGame, UnwritableScreenshotIsAnError) {
     const ProcessResult result = RunFromRepositoryRoot({"--headless", "--frames", "1", "--screenshot", "/nonexistent/dir/x.png"});
     EXPECT_EQ(result.exitCode, 1);

@@ -35,6 +35,14 @@ int main() {
     }
     for (int i = 0; i < 200; ++i) lines.push_back("RECT|" + std::to_string(i * 5) + "|10|20|20|10|20|30");
     for (int i = 0; i < 50; ++i) lines.push_back("DEBUG_RECT|" + std::to_string(i * 20) + "|10|20|20|255|0|0");
+    // Extended drawables: turned, tinted sprites from a sheet, translucent rectangles and text.
+    lines.insert(lines.begin(), "EXTENSIONS|draw");
+    for (int i = 0; i < 200; ++i) {
+        lines.push_back("XSPRITE|1|0|" + std::to_string(i * 6) + "|50|32|32|255|200|100|128|8|0|0|16|16|0.5|0|0|sheet" +
+                        std::to_string(i % 3) + ".png");
+        lines.push_back("XRECT|2|1|" + std::to_string(i * 6) + "|300|8|8|0|0|0|100");
+    }
+    for (int i = 0; i < 20; ++i) lines.push_back("XTEXT|3|1|10|" + std::to_string(i * 20) + "|16|255|255|255|255|0||Score " + std::to_string(i * 1234));
     lines.push_back("CAMERA|10|20|1|1280|720");
 
     ProtocolState state;
@@ -50,10 +58,7 @@ int main() {
         for (const std::string& line : lines) HandleLine(state, line);
         const long afterProtocol = allocations.load();
         renderer.BeginFrame(Color{1, 2, 3});
-        renderer.SetCamera(state.snapshot.camera);
-        renderer.DrawRects(state.snapshot.rects);
-        renderer.DrawSprites(state.snapshot.sprites);
-        renderer.DrawDebugRects(state.snapshot.debugRects);
+        renderer.DrawSnapshot(state.snapshot);
         renderer.Present();
         return afterProtocol;
     };
@@ -62,7 +67,7 @@ int main() {
     const long before = allocations.load();
     const long afterProtocol = frame();
     const long after = allocations.load();
-    std::fprintf(stderr, "steady frame of %zu lines (1000 sprites): protocol %ld allocations, renderer %ld allocations\n",
+    std::fprintf(stderr, "steady frame of %zu lines (1000 sprites, 200 extended sprites, 20 texts): protocol %ld allocations, renderer %ld allocations\n",
                  lines.size(), afterProtocol - before, after - afterProtocol);
     std::filesystem::remove_all(root);
     return 0;

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "render/Renderer.h"
 #include "render/software/SoftwareCanvas.h"
 
 using namespace Quorvane;
@@ -114,6 +115,85 @@ int main(int argc, char** argv) {
             std::printf("%-8.1f %6d %18.0f %18.0f %6.2fx %12.3f\n", scale, count, ours, theirs, ours / theirs, 1000.0 * count / ours);
         }
     }
+
+    // Options: turned and tinted sprites, and sprites cut from an atlas by a source
+    // rectangle (the 32x32 sprite is one cell of a 64x64 sheet), at 1:1.
+    std::vector<std::uint32_t> atlasTexels(64 * 64, 0);
+    for (int y = 0; y < kSprite; ++y)
+        for (int x = 0; x < kSprite; ++x) atlasTexels[(y + 32) * 64 + x + 32] = premultiplied[y * kSprite + x];
+    const SoftwareImage atlas(64, 64, atlasTexels);
+    std::printf("\n%-22s %6s %18s %18s %7s %12s\n", "case (1:1)", "sprites", "ours (sprites/s)", "SDL2 (sprites/s)", "ratio",
+                "ours ms/frame");
+    for (const int count : {1000, 10000}) {
+        const std::vector<Placement> scene = Scene(count);
+        const auto angle = [](std::size_t i) { return static_cast<float>(i % 628) * 0.01f; };
+        const double turned = SpritesPerSecond(count, seconds, [&] {
+            canvas.FillRect(0, 0, kWidth, kHeight, Color{18, 20, 26});
+            for (std::size_t i = 0; i < scene.size(); ++i) {
+                ImageDraw draw;
+                draw.sourceWidth = draw.sourceHeight = kSprite;
+                draw.x = scene[i].x;
+                draw.y = scene[i].y;
+                draw.width = draw.height = kSprite;
+                draw.originX = draw.x + kSprite / 2.0f;
+                draw.originY = draw.y + kSprite / 2.0f;
+                draw.rotation = angle(i);
+                draw.tint = ColorA{255, 200, 120, 200};
+                canvas.DrawImageEx(image, draw);
+            }
+        });
+        SDL_SetTextureColorMod(texture, 255, 200, 120);
+        SDL_SetTextureAlphaMod(texture, 200);
+        const double turnedSdl = SpritesPerSecond(count, seconds, [&] {
+            SDL_SetRenderDrawColor(sdl, 18, 20, 26, 255);
+            SDL_RenderClear(sdl);
+            for (std::size_t i = 0; i < scene.size(); ++i) {
+                const SDL_FRect destination{scene[i].x, scene[i].y, float(kSprite), float(kSprite)};
+                SDL_RenderCopyExF(sdl, texture, nullptr, &destination, angle(i) * 57.2957795, nullptr, SDL_FLIP_NONE);
+            }
+            SDL_RenderFlush(sdl);
+        });
+        SDL_SetTextureColorMod(texture, 255, 255, 255);
+        SDL_SetTextureAlphaMod(texture, 255);
+        std::printf("%-22s %6d %18.0f %18.0f %6.2fx %12.3f\n", "rotated + tinted", count, turned, turnedSdl,
+                    turned / turnedSdl, 1000.0 * count / turned);
+
+        const auto drawCells = [&](bool fromAtlas) {
+            canvas.FillRect(0, 0, kWidth, kHeight, Color{18, 20, 26});
+            for (const Placement& p : scene) {
+                ImageDraw draw;
+                draw.sourceX = draw.sourceY = fromAtlas ? 32 : 0;
+                draw.sourceWidth = draw.sourceHeight = kSprite;
+                draw.x = p.x;
+                draw.y = p.y;
+                draw.width = draw.height = kSprite;
+                draw.flipX = p.flipX;
+                draw.flipY = p.flipY;
+                canvas.DrawImageEx(fromAtlas ? atlas : image, draw);
+            }
+        };
+        const double cells = SpritesPerSecond(count, seconds, [&] { drawCells(true); });
+        const double whole = SpritesPerSecond(count, seconds, [&] { drawCells(false); });
+        std::printf("%-22s %6d %18.0f %18.0f %6.2fx %12.3f\n", "source rect vs whole", count, cells, whole, cells / whole,
+                    1000.0 * count / cells);
+    }
+
+    // Text: 2,000 glyphs a frame from the atlas (a warm-up frame rasterises them).
+    auto window = CreateHeadlessWindow();
+    window->Create(kWidth, kHeight, "bench");
+    Renderer renderer;
+    renderer.Initialize(*window, CreateSoftwareCanvas());
+    const std::string line = "Score 0123456789 The quick brown fox jumps over the lazy dog!";  // 60 glyphs
+    const auto drawText = [&] {
+        renderer.BeginFrame(Color{18, 20, 26});
+        int glyphs = 0;
+        for (int row = 0; glyphs < 2000; ++row, glyphs += static_cast<int>(line.size())) {
+            renderer.DrawScreenText(line, 10.0f + (row % 2) * 300.0f, 10.0f + (row / 2) * 20.0f, 16.0f, ColorA{255, 255, 255, 255});
+        }
+    };
+    const double frames = SpritesPerSecond(1, seconds, drawText);
+    std::printf("\ntext: 2,000 glyphs of 16 px per frame: %.3f ms per frame (clear included)\n", 1000.0 / frames);
+
     SDL_DestroyTexture(texture);
     SDL_FreeSurface(spriteSurface);
     SDL_DestroyRenderer(sdl);

@@ -110,13 +110,17 @@ std::uint32_t Premultiply(ColorA color, std::uint32_t alpha) {
 
 // A premultiplied texel times a straight tint: each channel, alpha included, is
 // scaled by the tint's channel, and the colour channels by the tint's alpha too.
-std::uint32_t Tint(std::uint32_t texel, ColorA tint) {
-    const std::uint32_t a = Div255((texel >> 24) * tint.a);
-    const auto channel = [&](int shift, std::uint32_t factor) {
-        return Div255(Div255(((texel >> shift) & 0xFFu) * factor) * tint.a);
-    };
-    return (a << 24) | (channel(16, tint.r) << 16) | (channel(8, tint.g) << 8) | channel(0, tint.b);
-}
+struct TintFactors {
+    std::uint32_t r, g, b, a;
+    explicit TintFactors(ColorA tint)
+        : r(Div255(tint.r * std::uint32_t{tint.a})), g(Div255(tint.g * std::uint32_t{tint.a})),
+          b(Div255(tint.b * std::uint32_t{tint.a})), a(tint.a) {}
+    std::uint32_t operator()(std::uint32_t texel) const {
+        return (Div255((texel >> 24) * a) << 24) | (Div255(((texel >> 16) & 0xFFu) * r) << 16) |
+               (Div255(((texel >> 8) & 0xFFu) * g) << 8) | Div255((texel & 0xFFu) * b);
+    }
+};
+
 
 // Weights are in 1/256: wx = 0 takes the left texels, 256 the right ones.
 std::uint32_t Bilinear(std::uint32_t topLeft, std::uint32_t topRight, std::uint32_t bottomLeft,
@@ -305,7 +309,8 @@ void SoftwareCanvas::DrawAxisAligned(const SoftwareImage& image, const ImageDraw
         }
         std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width + firstX;
         if (tinted) {
-            for (std::int32_t i = 0; i < count; ++i) tintedRow[i] = Tint(source[i], draw.tint);
+            const TintFactors tint(draw.tint);
+            for (std::int32_t i = 0; i < count; ++i) tintedRow[i] = tint(source[i]);
             BlendRow(tintedRow.data(), target, count);
         } else if (image.Opaque()) {
             std::copy_n(source, count, target);
@@ -363,46 +368,84 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
     const double scaleX = draw.sourceWidth / w;
     const double scaleY = draw.sourceHeight / h;
     const bool tinted = draw.tint != ColorA{255, 255, 255, 255};
+    const TintFactors tint(draw.tint);
     const auto texel = [&](std::int64_t tx, std::int64_t ty) {
         tx = std::clamp<std::int64_t>(tx, sourceLeft, sourceRight - 1);
         ty = std::clamp<std::int64_t>(ty, sourceTop, sourceBottom - 1);
         return image.Row(static_cast<std::int32_t>(ty))[tx];
     };
-    // The pixel's centre mapped back into the unturned rectangle, as (0, w] x (0, h]
-    // like the unturned path, so a turn of 0 picks the same texels.
-    const auto nearest = [](double offset, double scale, std::int32_t texels, bool flip) {
-        const double k = std::clamp(std::ceil(offset * scale) - 1.0, 0.0, texels - 1.0);
-        const auto index = static_cast<std::int64_t>(k);
-        return flip ? texels - 1 - index : index;
+    // Along a row u and v change linearly with the column, so each row's covered
+    // span is solved for once and only its pixels are visited; the test per pixel
+    // stays, so the span may be generous by a pixel at each end.
+    const auto span = [](double start, double step, double high, double& first, double& last) {
+        // Columns whose centre gives start + step * column in (0, high].
+        if (step == 0.0) {
+            if (!(start > 0.0 && start <= high)) first = 1.0, last = 0.0;
+            return;
+        }
+        double a = -start / step, b = (high - start) / step;
+        if (a > b) std::swap(a, b);
+        first = std::max(first, std::floor(a) - 1.0);
+        last = std::min(last, std::ceil(b) + 1.0);
     };
-
     for (auto row = static_cast<std::int32_t>(firstRow); row <= static_cast<std::int32_t>(lastRow); ++row) {
         std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width;
         const double dy = row + 0.5 - oy;
-        for (auto column = static_cast<std::int32_t>(firstColumn); column <= static_cast<std::int32_t>(lastColumn); ++column) {
-            const double dx = column + 0.5 - ox;
-            const double u = ox + cosine * dx + sine * dy - x;
-            const double v = oy - sine * dx + cosine * dy - y;
-            if (!(u > 0.0 && u <= w && v > 0.0 && v <= h)) continue;
-            std::uint32_t source;
-            if (draw.smooth) {
-                // Texel centres sit at half-texel positions; neighbours clamp at the
-                // source rectangle's edge so atlas neighbours never bleed in.
-                const double fu = (draw.flipX ? w - u : u) * scaleX - 0.5;
-                const double fv = (draw.flipY ? h - v : v) * scaleY - 0.5;
-                const double flooredU = std::floor(fu), flooredV = std::floor(fv);
-                const auto tx = static_cast<std::int64_t>(std::clamp(flooredU, -1.0, double(draw.sourceWidth))) + draw.sourceX;
-                const auto ty = static_cast<std::int64_t>(std::clamp(flooredV, -1.0, double(draw.sourceHeight))) + draw.sourceY;
-                const auto wx = static_cast<std::uint32_t>(std::lround((fu - flooredU) * 256.0));
-                const auto wy = static_cast<std::uint32_t>(std::lround((fv - flooredV) * 256.0));
-                source = Bilinear(texel(tx, ty), texel(tx + 1, ty), texel(tx, ty + 1), texel(tx + 1, ty + 1), wx, wy);
-            } else {
-                const std::int64_t tx = draw.sourceX + nearest(u, scaleX, draw.sourceWidth, draw.flipX);
-                const std::int64_t ty = draw.sourceY + nearest(v, scaleY, draw.sourceHeight, draw.flipY);
-                if (tx < sourceLeft || tx >= sourceRight || ty < sourceTop || ty >= sourceBottom) continue;
-                source = image.Row(static_cast<std::int32_t>(ty))[tx];
+        // u and v at column 0's centre, and their steps per column.
+        const double u0 = ox + cosine * (0.5 - ox) + sine * dy - x;
+        const double v0 = oy - sine * (0.5 - ox) + cosine * dy - y;
+        double first = firstColumn, last = lastColumn;
+        span(u0, cosine, w, first, last);
+        span(v0, -sine, h, first, last);
+        if (first > last) continue;
+        const auto begin = static_cast<std::int32_t>(first), end = static_cast<std::int32_t>(last);
+        if (!draw.smooth) {
+            // Nearest texel in 32.32 fixed point: the texel position steps by a
+            // constant per column, so a pixel costs adds, compares and a shift.
+            constexpr double kOne = 4294967296.0;
+            const auto fixed = [](double value) { return static_cast<std::int64_t>(std::llround(value * kOne)); };
+            std::int64_t tu = fixed((u0 + cosine * begin) * scaleX), tv = fixed((v0 - sine * begin) * scaleY);
+            const std::int64_t stepU = fixed(cosine * scaleX), stepV = fixed(-sine * scaleY);
+            const std::int64_t limitU = fixed(draw.sourceWidth), limitV = fixed(draw.sourceHeight);
+            // Trim the span to the columns inside the rectangle, so the loop below
+            // tests nothing per pixel: the position lies in (0, texels] on both axes.
+            const auto inside = [&](std::int64_t u, std::int64_t v) { return u > 0 && u <= limitU && v > 0 && v <= limitV; };
+            std::int32_t from = begin, to = end;
+            while (from <= to && !inside(tu, tv)) ++from, tu += stepU, tv += stepV;
+            std::int64_t lastU = tu + stepU * (to - from), lastV = tv + stepV * (to - from);
+            while (to >= from && !inside(lastU, lastV)) --to, lastU -= stepU, lastV -= stepV;
+            const bool clipped = !(draw.sourceX >= sourceLeft && draw.sourceY >= sourceTop &&
+                                   std::int64_t{draw.sourceX} + draw.sourceWidth <= sourceRight &&
+                                   std::int64_t{draw.sourceY} + draw.sourceHeight <= sourceBottom);
+            for (std::int32_t column = from; column <= to; ++column, tu += stepU, tv += stepV) {
+                // A turned rectangle is convex, so the span between its edges is inside.
+                auto ku = static_cast<std::int32_t>((tu - 1) >> 32), kv = static_cast<std::int32_t>((tv - 1) >> 32);
+                if (draw.flipX) ku = draw.sourceWidth - 1 - ku;
+                if (draw.flipY) kv = draw.sourceHeight - 1 - kv;
+                const std::int64_t tx = std::int64_t{draw.sourceX} + ku, ty = std::int64_t{draw.sourceY} + kv;
+                if (clipped && (tx < sourceLeft || tx >= sourceRight || ty < sourceTop || ty >= sourceBottom)) continue;
+                std::uint32_t source = image.Row(static_cast<std::int32_t>(ty))[tx];
+                if (tinted) source = tint(source);
+                target[column] = BlendOver(source, target[column]);
             }
-            if (tinted) source = Tint(source, draw.tint);
+            continue;
+        }
+        for (std::int32_t column = begin; column <= end; ++column) {
+            const double u = u0 + cosine * column;
+            const double v = v0 - sine * column;
+            if (!(u > 0.0 && u <= w && v > 0.0 && v <= h)) continue;
+            // Texel centres sit at half-texel positions; neighbours clamp at the
+            // source rectangle's edge so atlas neighbours never bleed in.
+            const double fu = (draw.flipX ? w - u : u) * scaleX - 0.5;
+            const double fv = (draw.flipY ? h - v : v) * scaleY - 0.5;
+            const double flooredU = std::floor(fu), flooredV = std::floor(fv);
+            const auto tx = static_cast<std::int64_t>(flooredU) + draw.sourceX;
+            const auto ty = static_cast<std::int64_t>(flooredV) + draw.sourceY;
+            const auto wx = static_cast<std::uint32_t>((fu - flooredU) * 256.0 + 0.5);
+            const auto wy = static_cast<std::uint32_t>((fv - flooredV) * 256.0 + 0.5);
+            std::uint32_t source = Bilinear(texel(tx, ty), texel(tx + 1, ty), texel(tx, ty + 1), texel(tx + 1, ty + 1), wx, wy);
+            if (source == 0) continue;
+            if (tinted) source = tint(source);
             target[column] = BlendOver(source, target[column]);
         }
     }

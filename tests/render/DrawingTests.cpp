@@ -342,11 +342,17 @@ TEST(Drawing, BadValuesHaveDefinedResults) {
         {Sprite(quad, "0|0|4|4", 0, "0|0|0|0", "nan"), 0},
         {Sprite(quad, "0|0|nan|4"), 0},
         {Sprite(quad, "0|0|4|4", 8, "0|0|3e9|-2"), 0},       // source size saturates, negative height: nothing
+        {Sprite(quad, "0|0|1e-30|4", 0, "0|0|0|0", "0.5"), 0},  // narrower than any pixel centre
     };
     for (const Case& c : cases) {
         DrawFrame frame;
         frame.Draw({c.line});
         EXPECT_EQ(frame.Drawn(), c.drawn) << c.line.substr(0, 60);
+    }
+    // Turned sprites at the limits of the float range are clipped, not overflowed.
+    for (const char* rect : {"-3e38|-3e38|3e38|3e38", "1e30|1e30|1e-30|1e-30", "0|0|3e38|1"}) {
+        DrawFrame frame;
+        frame.Draw({Sprite(quad, rect, 0, "0|0|0|0", "0.7"), Sprite(quad, rect, 4, "0|0|0|0", "2.5")});
     }
     // A huge size is capped and a huge text cut, without a crash.
     DrawFrame big(64, 64), capped(64, 64);

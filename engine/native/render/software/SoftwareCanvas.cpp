@@ -122,6 +122,101 @@ struct TintFactors {
 };
 
 
+// 32.32 fixed point, rounded to nearest.
+std::int64_t Fixed32(double value) {
+    const double scaled = std::clamp(value * 4294967296.0, -9.0e18, 9.0e18);
+    return static_cast<std::int64_t>(scaled + (scaled >= 0.0 ? 0.5 : -0.5));
+}
+
+// One row of a turned, nearest-sampled image whose texels all lie inside the
+// image: positions in 16.16 fixed point, stepping per column.
+struct TurnedRow {
+    const std::uint32_t* texels;  // the image's first texel
+    std::int32_t imageWidth;
+    std::int32_t sourceX, sourceY, sourceWidth, sourceHeight;
+    std::int32_t u, v, stepU, stepV;  // at the first column
+    bool flipX, flipY;
+};
+
+#if defined(QUORVANE_X86)
+// Eight pixels at a time: texel indices computed in lanes, fetched with a gather,
+// tinted and blended exactly as the scalar path does.
+__attribute__((target("avx2"))) std::int32_t TurnedRowAvx2(const TurnedRow& row, const TintFactors* tint,
+                                                           std::uint32_t* target, std::int32_t count) {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lastU = _mm256_set1_epi32(row.sourceWidth - 1), lastV = _mm256_set1_epi32(row.sourceHeight - 1);
+    const __m256i stepU8 = _mm256_set1_epi32(row.stepU * 8), stepV8 = _mm256_set1_epi32(row.stepV * 8);
+    __m256i u = _mm256_add_epi32(_mm256_set1_epi32(row.u), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(row.stepU)));
+    __m256i v = _mm256_add_epi32(_mm256_set1_epi32(row.v), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(row.stepV)));
+    const __m256i originX = _mm256_set1_epi32(row.sourceX), originY = _mm256_set1_epi32(row.sourceY);
+    const __m256i width = _mm256_set1_epi32(row.imageWidth);
+    const __m256i half = _mm256_set1_epi16(128);
+    const auto div255 = [half](__m256i x) __attribute__((target("avx2"))) {
+        x = _mm256_add_epi16(x, half);
+        return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+    };
+    const __m256i factors = tint ? _mm256_set1_epi64x(static_cast<long long>(
+                                       (std::uint64_t{tint->a} << 48) | (std::uint64_t{tint->r} << 32) |
+                                       (std::uint64_t{tint->g} << 16) | tint->b))
+                                 : zero;
+    const __m256i all255 = _mm256_set1_epi32(255);
+    std::int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i ku = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(_mm256_sub_epi32(u, one), 16), zero), lastU);
+        __m256i kv = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(_mm256_sub_epi32(v, one), 16), zero), lastV);
+        if (row.flipX) ku = _mm256_sub_epi32(lastU, ku);
+        if (row.flipY) kv = _mm256_sub_epi32(lastV, kv);
+        const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_add_epi32(kv, originY), width),
+                                               _mm256_add_epi32(ku, originX));
+        __m256i s = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row.texels), index, 4);
+        if (tint) {
+            const __m256i low = div255(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), factors));
+            const __m256i high = div255(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), factors));
+            s = _mm256_packus_epi16(low, high);
+        }
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target + i));
+        const __m256i inverse32 = _mm256_sub_epi32(all255, _mm256_srli_epi32(s, 24));
+        const __m256i inverse = _mm256_or_si256(inverse32, _mm256_slli_epi32(inverse32, 16));
+        const __m256i low = div255(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi32(inverse, inverse)));
+        const __m256i high = div255(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi32(inverse, inverse)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), _mm256_add_epi8(_mm256_packus_epi16(low, high), s));
+        u = _mm256_add_epi32(u, stepU8);
+        v = _mm256_add_epi32(v, stepV8);
+    }
+    return i;
+}
+
+const bool kHasAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
+// The same row one pixel at a time, from pixel first on; also the tail of the vector path.
+void TurnedRowScalar(const TurnedRow& row, const TintFactors* tint, std::uint32_t* target, std::int32_t first,
+                     std::int32_t count) {
+    std::int32_t u = row.u + row.stepU * first, v = row.v + row.stepV * first;
+    for (std::int32_t i = first; i < count; ++i, u += row.stepU, v += row.stepV) {
+        std::int32_t ku = std::clamp((u - 1) >> 16, 0, row.sourceWidth - 1);
+        std::int32_t kv = std::clamp((v - 1) >> 16, 0, row.sourceHeight - 1);
+        if (row.flipX) ku = row.sourceWidth - 1 - ku;
+        if (row.flipY) kv = row.sourceHeight - 1 - kv;
+        std::uint32_t source = row.texels[static_cast<std::size_t>(row.sourceY + kv) * row.imageWidth + row.sourceX + ku];
+        if (tint) source = (*tint)(source);
+        target[i] = BlendOver(source, target[i]);
+    }
+}
+
+void DrawTurnedRow(const TurnedRow& row, const TintFactors* tint, std::uint32_t* target, std::int32_t count) {
+    std::int32_t done = 0;
+#if defined(QUORVANE_X86)
+    if (kHasAvx2) done = TurnedRowAvx2(row, tint, target, count);
+#endif
+    TurnedRowScalar(row, tint, target, done, count);
+}
+
 // Weights are in 1/256: wx = 0 takes the left texels, 256 the right ones.
 std::uint32_t Bilinear(std::uint32_t topLeft, std::uint32_t topRight, std::uint32_t bottomLeft,
                        std::uint32_t bottomRight, std::uint32_t wx, std::uint32_t wy) {
@@ -377,17 +472,31 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
     // Along a row u and v change linearly with the column, so each row's covered
     // span is solved for once and only its pixels are visited; the test per pixel
     // stays, so the span may be generous by a pixel at each end.
-    const auto span = [](double start, double step, double high, double& first, double& last) {
+    const double inverseCosine = cosine != 0.0 ? 1.0 / cosine : 0.0, inverseSine = sine != 0.0 ? -1.0 / sine : 0.0;
+    const auto span = [](double start, double step, double inverseStep, double high, double& first, double& last) {
         // Columns whose centre gives start + step * column in (0, high].
         if (step == 0.0) {
             if (!(start > 0.0 && start <= high)) first = 1.0, last = 0.0;
             return;
         }
-        double a = -start / step, b = (high - start) / step;
+        double a = -start * inverseStep, b = (high - start) * inverseStep;
         if (a > b) std::swap(a, b);
         first = std::max(first, std::floor(a) - 1.0);
         last = std::min(last, std::ceil(b) + 1.0);
     };
+    // Positions in 32.32 fixed point need scales that keep a row's positions far
+    // from the int64 limits; a sprite squeezed below a millionth of a pixel per
+    // texel takes the per-pixel path.
+    const bool fixedPoint = std::abs(scaleX) < 1048576.0 && std::abs(scaleY) < 1048576.0;
+    const std::int64_t stepU = Fixed32(cosine * scaleX), stepV = Fixed32(-sine * scaleY);
+    const std::int64_t limitU = Fixed32(draw.sourceWidth), limitV = Fixed32(draw.sourceHeight);
+    // Rows whose texels all lie in the image, with positions and steps that fit
+    // 16.16 fixed point, take the vector path.
+    const bool inImage = draw.sourceX >= 0 && draw.sourceY >= 0 &&
+                         std::int64_t{draw.sourceX} + draw.sourceWidth <= image.Width() &&
+                         std::int64_t{draw.sourceY} + draw.sourceHeight <= image.Height();
+    const bool fastRows = inImage && draw.sourceWidth < 16384 && draw.sourceHeight < 16384 &&
+                          std::abs(scaleX) < 1024.0 && std::abs(scaleY) < 1024.0;
     for (auto row = static_cast<std::int32_t>(firstRow); row <= static_cast<std::int32_t>(lastRow); ++row) {
         std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width;
         const double dy = row + 0.5 - oy;
@@ -395,18 +504,14 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
         const double u0 = ox + cosine * (0.5 - ox) + sine * dy - x;
         const double v0 = oy - sine * (0.5 - ox) + cosine * dy - y;
         double first = firstColumn, last = lastColumn;
-        span(u0, cosine, w, first, last);
-        span(v0, -sine, h, first, last);
+        span(u0, cosine, inverseCosine, w, first, last);
+        span(v0, -sine, inverseSine, h, first, last);
         if (first > last) continue;
         const auto begin = static_cast<std::int32_t>(first), end = static_cast<std::int32_t>(last);
-        if (!draw.smooth) {
+        if (!draw.smooth && fixedPoint) {
             // Nearest texel in 32.32 fixed point: the texel position steps by a
             // constant per column, so a pixel costs adds, compares and a shift.
-            constexpr double kOne = 4294967296.0;
-            const auto fixed = [](double value) { return static_cast<std::int64_t>(std::llround(value * kOne)); };
-            std::int64_t tu = fixed((u0 + cosine * begin) * scaleX), tv = fixed((v0 - sine * begin) * scaleY);
-            const std::int64_t stepU = fixed(cosine * scaleX), stepV = fixed(-sine * scaleY);
-            const std::int64_t limitU = fixed(draw.sourceWidth), limitV = fixed(draw.sourceHeight);
+            std::int64_t tu = Fixed32((u0 + cosine * begin) * scaleX), tv = Fixed32((v0 - sine * begin) * scaleY);
             // Trim the span to the columns inside the rectangle, so the loop below
             // tests nothing per pixel: the position lies in (0, texels] on both axes.
             const auto inside = [&](std::int64_t u, std::int64_t v) { return u > 0 && u <= limitU && v > 0 && v <= limitV; };
@@ -414,16 +519,23 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
             while (from <= to && !inside(tu, tv)) ++from, tu += stepU, tv += stepV;
             std::int64_t lastU = tu + stepU * (to - from), lastV = tv + stepV * (to - from);
             while (to >= from && !inside(lastU, lastV)) --to, lastU -= stepU, lastV -= stepV;
-            const bool clipped = !(draw.sourceX >= sourceLeft && draw.sourceY >= sourceTop &&
-                                   std::int64_t{draw.sourceX} + draw.sourceWidth <= sourceRight &&
-                                   std::int64_t{draw.sourceY} + draw.sourceHeight <= sourceBottom);
+            if (from > to) continue;
+            if (fastRows) {
+                // 32.32 to 16.16: the span was trimmed with the finer positions.
+                const TurnedRow turned{image.Row(0), image.Width(), draw.sourceX, draw.sourceY, draw.sourceWidth,
+                                       draw.sourceHeight, static_cast<std::int32_t>(tu >> 16),
+                                       static_cast<std::int32_t>(tv >> 16), static_cast<std::int32_t>(stepU >> 16),
+                                       static_cast<std::int32_t>(stepV >> 16), draw.flipX, draw.flipY};
+                DrawTurnedRow(turned, tinted ? &tint : nullptr, target + from, to - from + 1);
+                continue;
+            }
             for (std::int32_t column = from; column <= to; ++column, tu += stepU, tv += stepV) {
                 // A turned rectangle is convex, so the span between its edges is inside.
                 auto ku = static_cast<std::int32_t>((tu - 1) >> 32), kv = static_cast<std::int32_t>((tv - 1) >> 32);
                 if (draw.flipX) ku = draw.sourceWidth - 1 - ku;
                 if (draw.flipY) kv = draw.sourceHeight - 1 - kv;
                 const std::int64_t tx = std::int64_t{draw.sourceX} + ku, ty = std::int64_t{draw.sourceY} + kv;
-                if (clipped && (tx < sourceLeft || tx >= sourceRight || ty < sourceTop || ty >= sourceBottom)) continue;
+                if (tx < sourceLeft || tx >= sourceRight || ty < sourceTop || ty >= sourceBottom) continue;
                 std::uint32_t source = image.Row(static_cast<std::int32_t>(ty))[tx];
                 if (tinted) source = tint(source);
                 target[column] = BlendOver(source, target[column]);
@@ -434,6 +546,19 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
             const double u = u0 + cosine * column;
             const double v = v0 - sine * column;
             if (!(u > 0.0 && u <= w && v > 0.0 && v <= h)) continue;
+            if (!draw.smooth) {
+                const auto nearest = [](double offset, double scale, std::int32_t texels, bool flip) {
+                    const double k = std::clamp(std::ceil(offset * scale) - 1.0, 0.0, texels - 1.0);
+                    return flip ? texels - 1 - static_cast<std::int64_t>(k) : static_cast<std::int64_t>(k);
+                };
+                const std::int64_t tx = draw.sourceX + nearest(u, scaleX, draw.sourceWidth, draw.flipX);
+                const std::int64_t ty = draw.sourceY + nearest(v, scaleY, draw.sourceHeight, draw.flipY);
+                if (tx < sourceLeft || tx >= sourceRight || ty < sourceTop || ty >= sourceBottom) continue;
+                std::uint32_t source = image.Row(static_cast<std::int32_t>(ty))[tx];
+                if (tinted) source = tint(source);
+                target[column] = BlendOver(source, target[column]);
+                continue;
+            }
             // Texel centres sit at half-texel positions; neighbours clamp at the
             // source rectangle's edge so atlas neighbours never bleed in.
             const double fu = (draw.flipX ? w - u : u) * scaleX - 0.5;

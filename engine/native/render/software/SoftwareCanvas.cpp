@@ -162,30 +162,32 @@ __attribute__((target("avx2"))) std::int32_t TurnedRowAvx2(const TurnedRow& row,
                                        (std::uint64_t{tint->g} << 16) | tint->b))
                                  : zero;
     const __m256i all255 = _mm256_set1_epi32(255);
-    std::int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
+    // The last group is masked, so a short row never falls back to scalar pixels.
+    for (std::int32_t i = 0; i < count; i += 8) {
+        const __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
         __m256i ku = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(_mm256_sub_epi32(u, one), 16), zero), lastU);
         __m256i kv = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(_mm256_sub_epi32(v, one), 16), zero), lastV);
         if (row.flipX) ku = _mm256_sub_epi32(lastU, ku);
         if (row.flipY) kv = _mm256_sub_epi32(lastV, kv);
         const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_add_epi32(kv, originY), width),
                                                _mm256_add_epi32(ku, originX));
-        __m256i s = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row.texels), index, 4);
+        __m256i s = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(row.texels), index, mask, 4);
         if (tint) {
             const __m256i low = div255(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), factors));
             const __m256i high = div255(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), factors));
             s = _mm256_packus_epi16(low, high);
         }
-        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target + i));
+        int* out = reinterpret_cast<int*>(target + i);
+        const __m256i d = _mm256_maskload_epi32(out, mask);
         const __m256i inverse32 = _mm256_sub_epi32(all255, _mm256_srli_epi32(s, 24));
         const __m256i inverse = _mm256_or_si256(inverse32, _mm256_slli_epi32(inverse32, 16));
         const __m256i low = div255(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi32(inverse, inverse)));
         const __m256i high = div255(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi32(inverse, inverse)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + i), _mm256_add_epi8(_mm256_packus_epi16(low, high), s));
+        _mm256_maskstore_epi32(out, mask, _mm256_add_epi8(_mm256_packus_epi16(low, high), s));
         u = _mm256_add_epi32(u, stepU8);
         v = _mm256_add_epi32(v, stepV8);
     }
-    return i;
+    return count;
 }
 
 const bool kHasAvx2 = [] {

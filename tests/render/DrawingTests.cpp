@@ -392,3 +392,19 @@ TEST(TextLayout, MeasuresAgreeWithTheHost) {
         EXPECT_EQ(size.height, c.height) << c.text;
     }
 }
+
+TEST(Drawing, TurnedWorldSpritesAreCulledByWhereTheyEndUp) {
+    TempDir dir;
+    const std::string white = WriteTexels(dir, "white.png", 1, 1, {255, 255, 255, 255});
+    const auto world = [&](const char* rotation, int flags) {
+        // A bar left of the view, turned half round about its right end's pivot
+        // (50, 1) beyond that end: it then lies inside the view.
+        return "XSPRITE|0|0|-50|8|40|2|255|255|255|255|" + std::to_string(flags) + "|0|0|0|0|" + rotation + "|50|1|" + white;
+    };
+    DrawFrame turned(64, 16), straight(64, 16);
+    turned.Draw({world("3.1415927", 16), "CAMERA|0|0|1|64|16"});
+    straight.Draw({world("0", 16), "CAMERA|0|0|1|64|16"});
+    EXPECT_EQ(turned.Drawn(), 80);
+    EXPECT_EQ(turned.Columns(), std::make_pair(10, 49));
+    EXPECT_EQ(straight.Drawn(), 0);
+}

@@ -54,6 +54,20 @@ public:
         color.a = static_cast<std::uint8_t>(Int(first + 3, "alpha", 0, 255));
         return color;
     }
+    // layer|space|x|y|width|height|r|g|b|a from field 1 on: the head of XRECT,
+    // XDEBUG_RECT and XSPRITE.
+    DrawItem Placed(DrawKind kind) {
+        DrawItem item;
+        item.kind = kind;
+        item.layer = Layer(1);
+        item.space = Space(2);
+        item.x = Float(3, "x");
+        item.y = Float(4, "y");
+        item.width = Float(5, "width");
+        item.height = Float(6, "height");
+        item.color = Colour(7);
+        return item;
+    }
     bool Fault(const std::string& fault) {
         if (ok) ReportLineFault(state, tag, fault);
         ok = false;
@@ -72,15 +86,7 @@ void ParseBoxLine(ProtocolState& state, std::string_view line, std::string_view 
     SplitFields(line, state.fields);
     Reader reader(state, tag);
     if (!reader.Count(11)) return;
-    DrawItem item;
-    item.kind = kind;
-    item.layer = reader.Layer(1);
-    item.space = reader.Space(2);
-    item.x = reader.Float(3, "x");
-    item.y = reader.Float(4, "y");
-    item.width = reader.Float(5, "width");
-    item.height = reader.Float(6, "height");
-    item.color = reader.Colour(7);
+    const DrawItem item = reader.Placed(kind);
     if (reader.Ok()) state.snapshot.items.push_back(item);
 }
 
@@ -121,15 +127,7 @@ void ParseExtendedSpriteLine(ProtocolState& state, std::string_view line) {
     SplitFields(line, state.fields);
     Reader reader(state, "XSPRITE");
     if (!reader.Count(20)) return;
-    DrawItem item;
-    item.kind = DrawKind::Sprite;
-    item.layer = reader.Layer(1);
-    item.space = reader.Space(2);
-    item.x = reader.Float(3, "x");
-    item.y = reader.Float(4, "y");
-    item.width = reader.Float(5, "width");
-    item.height = reader.Float(6, "height");
-    item.color = reader.Colour(7);
+    DrawItem item = reader.Placed(DrawKind::Sprite);
     const std::int32_t flags = reader.Int(11, "flags", 0, 31);
     item.sourceX = reader.Float(12, "source x");
     item.sourceY = reader.Float(13, "source y");

@@ -5,11 +5,12 @@ namespace BasicGame;
 /// <summary>
 /// A tiny platformer: run and jump with the arrow keys or WASD (Space jumps too),
 /// collect every coin, then touch the flag. Left click drops a crate you can stand
-/// on, right click removes one. F1 or C shows colliders, Z zooms, P or Escape pauses.
+/// on, right click removes one. F1 or C shows colliders, Z zooms, P or Escape pauses
+/// (the pause menu resumes, restarts the level or quits).
 /// </summary>
 public sealed class MainGame : Game
 {
-    private static readonly string[] PauseItems = { "Resume", "Restart level" };
+    private static readonly string[] PauseItems = { "Resume", "Restart level", "Quit" };
 
     private enum Mode { Title, Playing, Paused }
 
@@ -99,6 +100,9 @@ public sealed class MainGame : Game
             case "Restart level":
                 _mode = Mode.Playing;
                 LoadScene(CurrentSceneName!);
+                break;
+            case "Quit":
+                Quit();
                 break;
         }
     }

@@ -3,8 +3,11 @@
 //   ready=never | ready_delay_ms=N | pre_ready=L~L | stderr=TEXT | flood=BYTES | exit_before_ready=1
 //   started=never | frame_reply=L~L ("{n}" becomes the frame number)
 //   frame_delay_ms=N | end_frame=never | die_after_frames=N | shutdown=ignore
+//   slow_frame=N;slow_ms=M (only frame N is late) | crash=L~L (to stderr as it dies)
+//   exit_code=N | die_signal=N (how it dies after die_after_frames)
 // QUORVANE_FAKE_RECORD names a file that receives ARG|, CWD|, IN| and EXIT lines.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <cstdlib>
@@ -115,12 +118,23 @@ int main(int argc, char** argv) {
             ++frame;
             std::fflush(stdout);
             Sleep(GetInt("frame_delay_ms", 0));
+            if (frame == GetInt("slow_frame", -1)) Sleep(GetInt("slow_ms", 0));
             Send(Get("frame_reply"), frame);
             if (Get("end_frame") != "never") std::fputs("END_FRAME\n", stdout);
             if (frame == GetInt("die_after_frames", -1)) {
                 std::fflush(stdout);
+                if (!Get("crash").empty()) {
+                    std::string text;
+                    for (char c : Get("crash")) text += c == '~' ? '\n' : c;
+                    std::fprintf(stderr, "%s\n", text.c_str());
+                    std::fflush(stderr);
+                }
                 Note("EXIT");
-                return 0;
+                if (const int sig = GetInt("die_signal", 0); sig > 0) {
+                    std::signal(sig, SIG_DFL);
+                    std::raise(sig);
+                }
+                return GetInt("exit_code", 0);
             }
         } else if (line == "SHUTDOWN") {
             if (Get("shutdown") == "ignore") {

@@ -141,13 +141,26 @@ TEST_F(ScriptHostProcessTest, ReadyNeverFailsAndTheHostIsTerminated) {
     EXPECT_NE(Record().find("IN|SHUTDOWN"), std::string::npos);
 }
 
-TEST_F(ScriptHostProcessTest, HostThatExitsBeforeReadyFailsAtOnce) {
-    Scenario("exit_before_ready=1;pre_ready=ERROR|no such game");
-    ScriptHostProcess process;
-    std::string errors;
-    const double seconds = FailingStart(process, errors);
-    EXPECT_EQ(errors, "[Error] no such game\n[Error] Script host did not become ready.\n");
-    EXPECT_LT(seconds, 2.0);
+// A host that ends before READY is reported once, by its own words when it had
+// any, else by how it ended; never by a timeout it did not cause.
+TEST_F(ScriptHostProcessTest, HostThatExitsBeforeReadyFailsAtOnceByItsRealCause) {
+    struct Case {
+        std::string scenario;
+        std::string errors;
+    };
+    const Case cases[] = {
+        {"exit_before_ready=1;pre_ready=ERROR|no such game", "[Error] no such game\n"},
+        {"exit_before_ready=1;stderr=You must install .NET",
+         "[Error] The script host exited unexpectedly (exit code 1).\n[Error] [ScriptHost] You must install .NET\n"},
+    };
+    for (const Case& c : cases) {
+        Scenario(c.scenario);
+        ScriptHostProcess process;
+        std::string errors;
+        const double seconds = FailingStart(process, errors);
+        EXPECT_EQ(errors, c.errors) << c.scenario;
+        EXPECT_LT(seconds, 2.5) << c.scenario;
+    }
 }
 
 TEST_F(ScriptHostProcessTest, StartedNeverCarriesOnSilently) {
@@ -180,22 +193,104 @@ TEST_F(ScriptHostProcessTest, LateAnswersLagOneFrame) {
     EXPECT_EQ(process.GetSnapshot().rects[0].x, 1.0f);
 }
 
-TEST_F(ScriptHostProcessTest, HostThatDiesMidRunCostsOnlyTheFrameWait) {
-    Scenario("die_after_frames=1;frame_reply=CAMERA|7|8~RECT|0|0|1|1|0|0|0");
+// A host that ends without SHUTDOWN is noticed within a frame, whatever it
+// declared: one line saying how it ended, then its last output as errors.
+TEST_F(ScriptHostProcessTest, HostThatDiesMidRunIsNoticedWithinAFrame) {
+    struct Case {
+        std::string scenario;
+        std::string headline;
+    };
+    const Case cases[] = {
+        {"exit_code=3", "The script host exited unexpectedly (exit code 3)."},
+        {"exit_code=0", "The script host exited unexpectedly (exit code 0)."},
+        {"die_signal=6", "The script host exited unexpectedly (signal 6, SIGABRT)."},
+        {"die_signal=6;pre_ready=EXTENSIONS|draw,frames", "The script host exited unexpectedly (signal 6, SIGABRT)."},
+    };
+    for (const Case& c : cases) {
+        Scenario("die_after_frames=1;crash=Stack overflow.~   at Game.Recurse();frame_reply=CAMERA|7|8~RECT|0|0|1|1|0|0|0;" +
+                 c.scenario);
+        ScriptHostProcess process;
+        StartQuietly(process, true);
+        InputState input;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        double seconds = 0;
+        for (int frame = 0; frame < 3 && !process.HostDied(); ++frame) {
+            seconds = SecondsOf([&] { process.RunFrame(0.01f, input); });
+        }
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(process.HostDied()) << c.scenario;
+        EXPECT_LT(seconds, 1.5) << c.scenario;
+        EXPECT_EQ(errors, "[Error] " + c.headline + "\n[Error] [ScriptHost] Stack overflow.\n[Error] [ScriptHost]    at Game.Recurse()\n")
+            << c.scenario;
+        EXPECT_EQ(out.find("Stack overflow"), std::string::npos) << out;
+        const std::vector<std::string> report{c.headline, "Stack overflow.", "   at Game.Recurse()"};
+        EXPECT_EQ(process.DeathReport(), report) << c.scenario;
+        EXPECT_EQ(process.GetSnapshot().camera.x, 7.0f);
+        const double shutdown = SecondsOf([&] { process.Shutdown(); });
+        EXPECT_LT(shutdown, 1.0);
+        EXPECT_EQ(Record().find("IN|SHUTDOWN"), std::string::npos) << "a dead host hears nothing more";
+    }
+}
+
+TEST_F(ScriptHostProcessTest, HostThatEndsAfterShutdownIsNoNews) {
+    Scenario("frame_reply=RECT|0|0|1|1|0|0|0");
     ScriptHostProcess process;
     StartQuietly(process, true);
     InputState input;
+    testing::internal::CaptureStderr();
     process.RunFrame(0.01f, input);
-    EXPECT_EQ(process.GetSnapshot().rects.size(), 1u);
-    for (int frame = 0; frame < 2; ++frame) {
-        const double seconds = SecondsOf([&] { process.RunFrame(0.01f, input); });
-        EXPECT_GT(seconds, 0.49);
-        EXPECT_LT(seconds, 1.5);
-        EXPECT_TRUE(process.GetSnapshot().rects.empty());
-        EXPECT_EQ(process.GetSnapshot().camera.x, 7.0f);
+    process.Shutdown();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(process.HostDied());
+}
+
+// A "frames" host numbers its END_FRAME lines: after a slow frame the runtime
+// drops the late answers and each later frame draws its own lines, with one
+// warning for the whole stall.
+TEST_F(ScriptHostProcessTest, NumberedFramesRecoverFromAStallWithOneWarning) {
+    Scenario("pre_ready=EXTENSIONS|frames;end_frame=never;slow_frame=2;slow_ms=1200;"
+             "frame_reply=RECT|{n}|0|1|1|0|0|0~END_FRAME|{n}");
+    ScriptHostProcess process;
+    StartQuietly(process, true);
+    InputState input;
+    testing::internal::CaptureStdout();
+    process.RunFrame(0.01f, input);
+    ASSERT_TRUE(process.FrameEnded());
+    std::vector<int> endedFrames;
+    for (int frame = 2; frame <= 9; ++frame) {
+        process.RunFrame(0.01f, input);
+        if (!process.FrameEnded()) continue;
+        endedFrames.push_back(frame);
+        const auto& rects = process.GetSnapshot().rects;
+        ASSERT_EQ(rects.size(), 1u) << "frame " << frame;
+        EXPECT_EQ(rects[0].x, static_cast<float>(frame)) << "frame " << frame << " drew another frame's lines";
     }
-    const double shutdown = SecondsOf([&] { process.Shutdown(); });
-    EXPECT_LT(shutdown, 1.0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "[Warn] frame 2: the script host took longer than 500 ms\n");
+    ASSERT_FALSE(endedFrames.empty());
+    EXPECT_EQ(endedFrames.back(), 9);
+    EXPECT_GE(endedFrames.size(), 5u);
+}
+
+TEST_F(ScriptHostProcessTest, QuitAndGameFailureArriveFromAFramesHost) {
+    Scenario("pre_ready=EXTENSIONS|frames;end_frame=never;"
+             "frame_reply=GAME_FAILED|Update|System.InvalidOperationException|boom\\nline two~"
+             "GAME_STACK|42|MyGame.Main.Update|/src/Main.cs~GAME_STACK|0|MyGame.Main.Helper|~QUIT~END_FRAME|{n}");
+    ScriptHostProcess process;
+    StartQuietly(process, true);
+    InputState input;
+    testing::internal::CaptureStderr();
+    process.RunFrame(0.01f, input);
+    process.RunFrame(0.01f, input);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "[Error] Update failed: System.InvalidOperationException: boom\nline two\n"
+              "   at MyGame.Main.Update in /src/Main.cs:line 42\n"
+              "   at MyGame.Main.Helper\n");
+    EXPECT_TRUE(process.QuitRequested());
+    ASSERT_TRUE(process.GameFailed().has_value());
+    EXPECT_EQ(process.GameFailed()->frames.size(), 2u);
 }
 
 TEST_F(ScriptHostProcessTest, ShutdownIgnoredIsTerminated) {

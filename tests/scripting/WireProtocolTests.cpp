@@ -164,10 +164,39 @@ TEST(InputState, RecordsLevelsAndIgnoresOutOfRange) {
     input.SetKey(0, true);
     EXPECT_EQ(input.FormatPressedKeys(), "0,255");
     EXPECT_EQ(input.FormatPressedButtons(), "0,2");
+    input.EndFrame();
     input.SetKey(0, false);
     input.SetMouseButton(1, true);
     EXPECT_EQ(input.FormatPressedKeys(), "255");
     EXPECT_EQ(input.FormatPressedButtons(), "0,1,2");
+}
+
+// A tap shorter than a frame reads as down in its frame and up in the next.
+TEST(InputState, TapsWithinOneFrameAreReportedForOneFrame) {
+    struct Case {
+        const char* name;
+        void (*between)(InputState&);  // what happens before the first read
+        const char* firstKeys;
+        const char* firstButtons;
+        const char* secondKeys;
+        const char* secondButtons;
+    };
+    const Case cases[] = {
+        {"key tap", [](InputState& in) { in.SetKey(32, true); in.SetKey(32, false); }, "32", "", "", ""},
+        {"click", [](InputState& in) { in.SetMouseButton(0, true); in.SetMouseButton(0, false); }, "", "0", "", ""},
+        {"double tap", [](InputState& in) { for (int i = 0; i < 2; ++i) { in.SetKey(65, true); in.SetKey(65, false); } }, "65", "", "", ""},
+        {"tap then hold", [](InputState& in) { in.SetKey(65, true); in.SetKey(65, false); in.SetKey(65, true); }, "65", "", "65", ""},
+        {"release only", [](InputState& in) { in.SetKey(65, false); }, "", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        InputState input;
+        c.between(input);
+        EXPECT_EQ(input.FormatPressedKeys(), c.firstKeys) << c.name;
+        EXPECT_EQ(input.FormatPressedButtons(), c.firstButtons) << c.name;
+        input.EndFrame();
+        EXPECT_EQ(input.FormatPressedKeys(), c.secondKeys) << c.name;
+        EXPECT_EQ(input.FormatPressedButtons(), c.secondButtons) << c.name;
+    }
 }
 
 TEST(Extensions, DeclarationIsSilentAndNamesAreParsed) {

@@ -32,6 +32,15 @@ public abstract class Game
     /// <summary>Registered scene names, in registration order.</summary>
     public IReadOnlyList<string> SceneNames => _sceneOrder;
 
+    /// <summary>True once <see cref="Quit"/> has been called.</summary>
+    public bool QuitRequested { get; private set; }
+
+    /// <summary>
+    /// Ends the game after the current frame, the way closing the window does: the
+    /// runtime shuts the game down and exits with code 0.
+    /// </summary>
+    public void Quit() => QuitRequested = true;
+
     /// <summary>Registers a scene; the first one registered is the default start scene.</summary>
     protected void AddScene(string name, Func<Scene> factory)
     {

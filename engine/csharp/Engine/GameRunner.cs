@@ -20,6 +20,12 @@ public sealed class GameRunner
     /// <summary>The game being run.</summary>
     public Game Game { get; }
 
+    /// <summary>
+    /// The game callback running now, or last: "Load", "FixedUpdate", "Update" or
+    /// "Draw". When a callback throws, this names it.
+    /// </summary>
+    public string? Callback { get; private set; }
+
     /// <summary>The start scene's name: the configured one, else the first registered.</summary>
     public string? StartSceneName =>
         string.IsNullOrEmpty(Game.Settings.StartScene) ? Game.SceneNames.FirstOrDefault() : Game.Settings.StartScene;
@@ -27,6 +33,7 @@ public sealed class GameRunner
     /// <summary>Calls <see cref="Game.Load"/> and loads the start scene.</summary>
     public void Start()
     {
+        Callback = "Load";
         Game.Load();
         if (StartSceneName is { } name && Game.CurrentScene is null) Game.LoadScene(name);
         Game.ApplyPendingScene();
@@ -35,6 +42,8 @@ public sealed class GameRunner
     /// <summary>Runs one frame and returns how many fixed steps it took.</summary>
     public int Frame(float deltaTime, IEnumerable<int> keysDown, Vector2 mouse, IEnumerable<int> buttonsDown, Graphics graphics)
     {
+        // A scene switch runs the new scene's Load.
+        Callback = "Load";
         Game.ApplyPendingScene();
         Game.FrameNumber++;
         Game.Time += deltaTime;
@@ -45,6 +54,7 @@ public sealed class GameRunner
         if (fixedDelta > 0f && float.IsFinite(deltaTime) && deltaTime > 0f)
         {
             _accumulator += deltaTime;
+            Callback = "FixedUpdate";
             while (_accumulator >= fixedDelta && steps < Game.MaxFixedStepsPerFrame)
             {
                 Game.FixedUpdate(fixedDelta);
@@ -54,7 +64,9 @@ public sealed class GameRunner
             // After a stall the backlog is dropped rather than replayed in later frames.
             if (_accumulator >= fixedDelta) _accumulator %= fixedDelta;
         }
+        Callback = "Update";
         Game.Update(deltaTime);
+        Callback = "Draw";
         Game.Draw(graphics);
         return steps;
     }

@@ -10,30 +10,106 @@ internal sealed class GameLoadException(string message) : Exception(message);
 /// Loads the game assembly with its own dependencies and creates its main class.
 ///
 /// When the configured path is a folder (project.json without "mainAssembly"), the
-/// assembly is looked for there under two names, the folder's name and the first
-/// part of the main class name ("BasicGame" for "BasicGame.MainGame"), each in
-/// the folder itself, then in bin/Debug/net8.0 and bin/Release/net8.0 below it.
-/// The first file that exists is used.
+/// assembly is looked for there under the names the game's build may give it: the
+/// folder's name, the first part of the main class name ("BasicGame" for
+/// "BasicGame.MainGame") and the assembly name of each .csproj in the folder; in the
+/// folder itself and in every bin/&lt;configuration&gt;/&lt;target framework&gt;/ below it.
+/// The newest of the files found is used, so a Release build made after a Debug
+/// build (or a net10.0 build after a net8.0 one) wins.
 /// </summary>
 internal static class GameLoader
 {
-    private static readonly string[] BuildFolders = { ".", "bin/Debug/net8.0", "bin/Release/net8.0" };
+    // A game folder with more source files than this is not walked for the stale check.
+    private const int MaxSourceFiles = 20000;
 
-    public static string ResolveAssemblyPath(string path, string mainClass)
+    public static string ResolveAssemblyPath(string path, string mainClass) => ResolveAssemblyPath(path, mainClass, new List<string>());
+
+    /// <summary>As above; warnings for the user (a stale build) are added to the list.</summary>
+    public static string ResolveAssemblyPath(string path, string mainClass, List<string> warnings)
     {
         if (File.Exists(path)) return Path.GetFullPath(path);
         if (!Directory.Exists(path)) throw new GameLoadException($"Game assembly was not found: {path}");
 
         var folder = Path.GetFullPath(path).TrimEnd(Path.DirectorySeparatorChar, Path.AltDirectorySeparatorChar);
         var names = new[] { Path.GetFileName(folder), mainClass.Split('.')[0] }
-            .Where(name => !string.IsNullOrEmpty(name)).Distinct(StringComparer.Ordinal);
-        var candidates = names.SelectMany(name => BuildFolders.Select(sub => Path.GetFullPath(Path.Combine(folder, sub, name + ".dll"))))
-                              .ToList();
-        var found = candidates.FirstOrDefault(File.Exists);
-        if (found is not null) return found;
-        throw new GameLoadException(
-            $"No game assembly found in the folder {folder}. Looked for: {string.Join(", ", candidates)}. " +
-            "Build the game, or name its assembly with \"mainAssembly\" in project.json.");
+            .Concat(ProjectAssemblyNames(folder))
+            .Where(name => !string.IsNullOrEmpty(name)).Distinct(StringComparer.Ordinal).ToList();
+        var folders = new List<string> { folder };
+        var bin = Path.Combine(folder, "bin");
+        if (Directory.Exists(bin))
+        {
+            folders.AddRange(Directory.EnumerateDirectories(bin).SelectMany(Directory.EnumerateDirectories).Order(StringComparer.Ordinal));
+        }
+        var found = names.SelectMany(name => folders.Select(sub => Path.Combine(sub, name + ".dll")))
+                         .Where(File.Exists)
+                         .OrderByDescending(File.GetLastWriteTimeUtc)
+                         .FirstOrDefault();
+        if (found is null)
+        {
+            var looked = string.Join(", ", names.Select(name => name + ".dll"));
+            throw new GameLoadException(
+                $"No game assembly found in the folder {folder}. Looked for {looked} there and in bin/<configuration>/<target framework>/ below it. " +
+                "Build the game (dotnet build), or name its assembly with \"mainAssembly\" in project.json.");
+        }
+        if (NewestSource(folder) is { } source && File.GetLastWriteTimeUtc(source) > File.GetLastWriteTimeUtc(found))
+        {
+            warnings.Add($"The game assembly {found} is older than {source}; run dotnet build, or use --watch.");
+        }
+        return Path.GetFullPath(found);
+    }
+
+    /// <summary>The assembly name of each project file in the folder: its AssemblyName, else its file name.</summary>
+    private static IEnumerable<string> ProjectAssemblyNames(string folder)
+    {
+        foreach (var project in Directory.EnumerateFiles(folder, "*.csproj").Order(StringComparer.Ordinal))
+        {
+            string text;
+            try
+            {
+                text = File.ReadAllText(project);
+            }
+            catch (IOException)
+            {
+                continue;
+            }
+            var match = System.Text.RegularExpressions.Regex.Match(text, "<AssemblyName>\\s*([^<]+?)\\s*</AssemblyName>");
+            yield return match.Success ? match.Groups[1].Value : Path.GetFileNameWithoutExtension(project);
+        }
+    }
+
+    /// <summary>The most recently written .cs or .csproj file of the game, outside bin/ and obj/.</summary>
+    private static string? NewestSource(string folder)
+    {
+        string? newest = null;
+        var newestTime = DateTime.MinValue;
+        var seen = 0;
+        var pending = new Stack<string>();
+        pending.Push(folder);
+        while (pending.Count > 0 && seen < MaxSourceFiles)
+        {
+            var current = pending.Pop();
+            try
+            {
+                foreach (var file in Directory.EnumerateFiles(current))
+                {
+                    if (!file.EndsWith(".cs", StringComparison.Ordinal) && !file.EndsWith(".csproj", StringComparison.Ordinal)) continue;
+                    seen++;
+                    var time = File.GetLastWriteTimeUtc(file);
+                    if (time > newestTime) (newest, newestTime) = (file, time);
+                }
+                foreach (var sub in Directory.EnumerateDirectories(current))
+                {
+                    var name = Path.GetFileName(sub);
+                    if (name is "bin" or "obj" || name.StartsWith('.')) continue;
+                    pending.Push(sub);
+                }
+            }
+            catch (Exception error) when (error is IOException or UnauthorizedAccessException)
+            {
+                // A folder we cannot read holds nothing we could compare.
+            }
+        }
+        return newest;
     }
 
     public static Game CreateGame(string assemblyPath, string mainClass)
@@ -49,7 +125,14 @@ internal static class GameLoader
         }
 
         var type = assembly.GetType(mainClass, throwOnError: false) ?? FindBySimpleName(assembly, mainClass);
-        if (type is null) throw new GameLoadException($"The main class \"{mainClass}\" was not found in {assemblyPath}.");
+        if (type is null)
+        {
+            var games = GameTypes(assembly);
+            var hint = games.Count == 0
+                ? "It holds no class derived from Quorvane.Game."
+                : "Classes derived from Quorvane.Game in it: " + string.Join(", ", games) + ".";
+            throw new GameLoadException($"The main class \"{mainClass}\" was not found in {assemblyPath}. {hint}");
+        }
         if (!typeof(Game).IsAssignableFrom(type) || type.IsAbstract)
         {
             throw new GameLoadException($"The main class \"{type.FullName}\" must be a non-abstract class derived from Quorvane.Game.");
@@ -68,20 +151,31 @@ internal static class GameLoader
         }
     }
 
-    private static Type? FindBySimpleName(Assembly assembly, string name)
+    private static Type?[] AllTypes(Assembly assembly)
     {
-        Type?[] types;
         try
         {
-            types = assembly.GetTypes();
+            return assembly.GetTypes();
         }
         catch (ReflectionTypeLoadException error)
         {
-            types = error.Types;
+            return error.Types;
         }
-        var matches = types.Where(type => type is not null && type.Name == name).ToList();
+    }
+
+    private static Type? FindBySimpleName(Assembly assembly, string name)
+    {
+        var matches = AllTypes(assembly).Where(type => type is not null && type.Name == name).ToList();
         return matches.Count == 1 ? matches[0] : null;
     }
+
+    /// <summary>Full names of the non-abstract classes that derive from Game: what mainClass may name.</summary>
+    private static List<string> GameTypes(Assembly assembly) =>
+        AllTypes(assembly)
+            .Where(type => type is { IsAbstract: false } && typeof(Game).IsAssignableFrom(type))
+            .Select(type => type!.FullName ?? type.Name)
+            .Order(StringComparer.Ordinal)
+            .ToList();
 
     /// <summary>
     /// Resolves the game's own dependencies from its folder, but shares Quorvane.Engine

@@ -1,3 +1,4 @@
+using System.Diagnostics;
 using System.Globalization;
 using System.Numerics;
 
@@ -5,21 +6,21 @@ namespace Quorvane.ScriptHost;
 
 /// <summary>
 /// The host's side of the conversation: READY, then START -> STARTED, each FRAME ->
-/// the frame's lines and END_FRAME, until SHUTDOWN or the end of input. Output is
-/// buffered and flushed once per answer. A game exception becomes ERROR lines and the
-/// frames go on.
+/// the frame's lines and END_FRAME|n (n counts the FRAME lines from 1), until SHUTDOWN
+/// or the end of input. Output is buffered and flushed once per answer. The first
+/// exception that escapes the game is reported once (GAME_FAILED and its GAME_STACK
+/// lines); from then on the game is not called again and frames are answered empty.
 /// </summary>
 internal sealed class HostLoop
 {
-    // A game that throws every frame would flood the console at 240 frames a second:
-    // an identical error is reported once, then counted.
-    private const int RepeatReportInterval = 600;
+    // Enough of a stack to find the fault; deep recursion would repeat one frame.
+    private const int MaxReportedFrames = 32;
 
     /// <summary>
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw" };
+    internal static readonly string[] Extensions = { "draw", "frames" };
 
     private readonly TextReader _input;
     private readonly TextWriter _output;
@@ -27,8 +28,9 @@ internal sealed class HostLoop
     private readonly LineWriter _lines = new();
     private readonly Graphics _graphics;
     private bool _started;
-    private string? _lastError;
-    private int _lastErrorRepeats;
+    private bool _gameFailed;
+    private bool _quitSent;
+    private long _frameNumber;
 
     public HostLoop(TextReader input, TextWriter output, GameRunner runner)
     {
@@ -67,52 +69,75 @@ internal sealed class HostLoop
     {
         if (_started) return;
         _started = true;
-        Guard("Game start", _runner.Start);
+        RunGame(_runner.Start);
     }
 
     private void HandleFrame(string line)
     {
+        _frameNumber++;
         EnsureStarted();
         if (!TryParseFrame(line, out var delta, out var keys, out var mouse, out var buttons))
         {
             _lines.Text("ERROR|", $"Script host received a malformed frame line: {line}");
         }
-        else
+        else if (!_gameFailed)
         {
-            Guard($"Frame {_runner.Game.FrameNumber + 1}", () => _runner.Frame(delta, keys, mouse, buttons, _graphics));
+            RunGame(() => _runner.Frame(delta, keys, mouse, buttons, _graphics));
         }
-        _graphics.Camera(_runner.Game.Camera);
-        _lines.Raw("END_FRAME");
+        if (!_gameFailed) _graphics.Camera(_runner.Game.Camera);
+        if (_runner.Game.QuitRequested && !_quitSent)
+        {
+            _quitSent = true;
+            _lines.Raw("QUIT");
+        }
+        _lines.Raw("END_FRAME|" + _frameNumber.ToString(CultureInfo.InvariantCulture));
     }
 
-    private void Guard(string context, Action action)
+    private void RunGame(Action action)
     {
+        if (_gameFailed) return;
         try
         {
             action();
         }
         catch (Exception error)
         {
-            ReportError(context, error);
+            _gameFailed = true;
+            ReportFailure(_runner.Callback ?? "Update", error);
         }
     }
 
-    private void ReportError(string context, Exception error)
+    /// <summary>GAME_FAILED|where|type|message, then GAME_STACK|line|method|file per frame of the game's own code.</summary>
+    private void ReportFailure(string where, Exception error)
     {
-        var text = error.ToString();
-        if (text == _lastError)
+        var message = error.Message.Replace("\r\n", "\n").Replace('\r', '\n');
+        _lines.Begin("GAME_FAILED").Field(where).Field(error.GetType().FullName ?? error.GetType().Name).EscapedTail(message).End();
+        foreach (var (method, file, lineNumber) in GameFrames(error))
         {
-            _lastErrorRepeats++;
-            if (_lastErrorRepeats % RepeatReportInterval == 0)
-            {
-                _lines.Text("ERROR|", $"{context}: the same error again ({_lastErrorRepeats} repeats so far).");
-            }
-            return;
+            _lines.Begin("GAME_STACK").Field(lineNumber).Field(method).Field(file).End();
         }
-        _lastError = text;
-        _lastErrorRepeats = 0;
-        _lines.Text("ERROR|", $"{context} failed: {text}");
     }
+
+    /// <summary>
+    /// The frames of the exception's stack that lie in the game's assembly, innermost
+    /// first; the engine's and the framework's frames only when the game has none.
+    /// </summary>
+    private IEnumerable<(string Method, string File, int Line)> GameFrames(Exception error)
+    {
+        var gameAssembly = _runner.Game.GetType().Assembly;
+        var frames = new StackTrace(error, fNeedFileInfo: true).GetFrames();
+        var own = frames.Where(frame => frame.GetMethod()?.DeclaringType?.Assembly == gameAssembly).ToList();
+        var chosen = own.Count > 0 ? own : frames.ToList();
+        foreach (var frame in chosen.Take(MaxReportedFrames))
+        {
+            var method = frame.GetMethod();
+            var name = method is null ? "?" : $"{method.DeclaringType?.FullName}.{method.Name}";
+            yield return (Clean(name), Clean(frame.GetFileName() ?? string.Empty), Math.Max(0, frame.GetFileLineNumber()));
+        }
+    }
+
+    // A field must not break the line it stands in.
+    private static string Clean(string text) => text.Replace('|', '/').Replace('\n', ' ').Replace('\r', ' ');
 
     private void Flush() => _lines.FlushTo(_output);
 

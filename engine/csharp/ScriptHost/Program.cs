@@ -17,7 +17,14 @@ GameRunner runner;
 try
 {
     var arguments = HostArguments.Parse(args);
-    var assemblyPath = GameLoader.ResolveAssemblyPath(arguments.GameAssemblyPath, arguments.MainClass);
+    var warnings = new List<string>();
+    var assemblyPath = GameLoader.ResolveAssemblyPath(arguments.GameAssemblyPath, arguments.MainClass, warnings);
+    if (warnings.Count > 0)
+    {
+        var early = new LineWriter();
+        foreach (var warning in warnings) early.Text("LOG|Warn|", warning);
+        early.FlushTo(output);
+    }
     var game = GameLoader.CreateGame(assemblyPath, arguments.MainClass);
     runner = new GameRunner(game, arguments.ToSettings());
     if (!string.IsNullOrEmpty(arguments.StartScene) && !game.HasScene(arguments.StartScene))

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/ErrorScreen.h"
 #include "app/Log.h"
 #include "project/ScriptHostConfig.h"
 
@@ -54,31 +55,54 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
 
     frameClock.Reset();
     LogInfo("Running project: " + config.name);
-    MainLoop(config, options);
+    const bool failed = MainLoop(config, options);
     scriptRuntime.Shutdown();
 
     if (!options.screenshot.empty() && !WritePng(options.screenshot, renderer.Pixels())) {
         LogError("Could not write the screenshot: " + PathToString(options.screenshot));
         return 1;
     }
-    return 0;
+    return failed ? kExitGameFailed : 0;
 }
 
-void Application::MainLoop(const ProjectConfig& config, const CommandLine& options) {
+std::optional<ErrorScreen> Application::FailureScreen() const {
+    const ScriptHostProcess& host = scriptRuntime.Process();
+    if (host.HostDied()) return ErrorScreen{"The game stopped: its script host ended", host.DeathReport()};
+    if (const auto& failure = host.GameFailed(); failure && failure->reported) {
+        return ErrorScreen{"The game failed in " + failure->where, DescribeGameFailure(*failure)};
+    }
+    return std::nullopt;
+}
+
+bool Application::MainLoop(const ProjectConfig& config, const CommandLine& options) {
     std::int64_t framesRun = 0;
     // --frames N ends the loop the way a close request would: after a whole frame.
     const auto frameLimitReached = [&] { return options.frames && framesRun >= *options.frames; };
+    std::optional<ErrorScreen> failure;
     while (!frameLimitReached() && window->PumpMessages()) {
         const auto frameStart = FrameClock::Clock::now();
         const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
-        scriptRuntime.RunFrame(delta);
-        const FrameSnapshot& snapshot = scriptRuntime.GetSnapshot();
-        renderer.BeginFrame(config.backgroundColor);
-        renderer.DrawSnapshot(snapshot);
+        // A dead host answers nothing; a failed game's host stays alive (and
+        // answers its frames) in case the game is mended and loaded again.
+        if (!scriptRuntime.Process().HostDied()) scriptRuntime.RunFrame(delta);
+        ProcessInputState().EndFrame();
+        if (!failure) failure = FailureScreen();
+        if (failure) {
+            DrawErrorScreen(renderer, *failure);
+        } else {
+            renderer.BeginFrame(config.backgroundColor);
+            renderer.DrawSnapshot(scriptRuntime.GetSnapshot());
+        }
         renderer.Present();
         ++framesRun;
+        // Game.Quit() ends the loop as closing the window does.
+        if (scriptRuntime.Process().QuitRequested()) break;
+        // Without a window nobody can close the error screen: it is drawn once
+        // (for --screenshot) and the run ends.
+        if (failure && options.headless) break;
         LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
     }
+    return failure.has_value();
 }
 
 }  // namespace Quorvane

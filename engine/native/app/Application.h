@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <memory>
 
+#include <optional>
+
 #include "app/CommandLine.h"
+#include "app/ErrorScreen.h"
 #include "app/FrameClock.h"
 #include "platform/Window.h"
 #include "project/ProjectConfig.h"
@@ -18,12 +21,18 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // 0 after the loop ended normally, 1 after any start-up failure.
+    // The game failed while running: its script host died, or the game threw.
+    static constexpr int kExitGameFailed = 2;
+
+    // 0 after the loop ended normally, 1 after any start-up failure, 2 when the
+    // game failed while running (after its error screen was closed).
     int Run(const std::filesystem::path& projectPath, const CommandLine& options = {});
 
 private:
     int StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options);
-    void MainLoop(const ProjectConfig& config, const CommandLine& options);
+    // True when the loop ended on the error screen.
+    bool MainLoop(const ProjectConfig& config, const CommandLine& options);
+    std::optional<ErrorScreen> FailureScreen() const;
 
     // Destroyed in reverse order: the script host is shut down first, the window last.
     std::unique_ptr<Window> window;

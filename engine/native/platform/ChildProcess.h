@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,12 @@ namespace Quorvane {
 class ChildProcess {
 public:
     enum class StartError { None, StdinPipe, StdinConfigure, StdoutPipe, StdoutConfigure, Launch };
+
+    // How a reaped child ended: its exit code, or the signal that ended it.
+    struct ExitStatus {
+        bool bySignal = false;
+        int code = 0;  // the exit code, or the signal number
+    };
 
     ChildProcess();
     ~ChildProcess();  // Close()
@@ -38,6 +45,9 @@ public:
     // True once the child has exited (and been reaped) within the limit.
     bool WaitForExit(int milliseconds);
     void Terminate();  // kill and reap
+    // How the child ended, once WaitForExit has reaped it; empty before, and
+    // after Terminate (our own kill is no news).
+    const std::optional<ExitStatus>& LastExit() const;
     // Closes our pipe ends. A child still running is left to the caller's Terminate.
     void Close();
 
@@ -45,6 +55,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl;
 };
+
+// "exit code 3", "signal 6, SIGABRT", "exit code 0xC00000FD": for messages.
+std::string DescribeExitStatus(const ChildProcess::ExitStatus& status);
 
 // Name of the dotnet executable file and of the variable naming the user's home folder.
 extern const char* const kDotnetFileName;

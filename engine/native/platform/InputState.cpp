@@ -4,10 +4,10 @@ namespace Quorvane {
 namespace {
 
 template <std::size_t N>
-std::string FormatPressed(const std::array<bool, N>& table) {
+std::string FormatPressed(const std::array<bool, N>& table, const std::array<bool, N>& tapped) {
     std::string text;
     for (std::size_t i = 0; i < N; ++i) {
-        if (!table[i]) continue;
+        if (!table[i] && !tapped[i]) continue;
         if (!text.empty()) text += ',';
         text += std::to_string(i);
     }
@@ -17,11 +17,20 @@ std::string FormatPressed(const std::array<bool, N>& table) {
 }  // namespace
 
 void InputState::SetKey(std::uint32_t key, bool down) {
-    if (key < keys.size()) keys[key] = down;
+    if (key >= keys.size()) return;
+    keys[key] = down;
+    if (down) keysTapped[key] = true;
 }
 
 void InputState::SetMouseButton(std::uint32_t button, bool down) {
-    if (button < mouseButtons.size()) mouseButtons[button] = down;
+    if (button >= mouseButtons.size()) return;
+    mouseButtons[button] = down;
+    if (down) buttonsTapped[button] = true;
+}
+
+void InputState::EndFrame() {
+    keysTapped.fill(false);
+    buttonsTapped.fill(false);
 }
 
 void InputState::SetMousePosition(std::int32_t x, std::int32_t y) {
@@ -29,8 +38,8 @@ void InputState::SetMousePosition(std::int32_t x, std::int32_t y) {
     mouseY = y;
 }
 
-std::string InputState::FormatPressedKeys() const { return FormatPressed(keys); }
-std::string InputState::FormatPressedButtons() const { return FormatPressed(mouseButtons); }
+std::string InputState::FormatPressedKeys() const { return FormatPressed(keys, keysTapped); }
+std::string InputState::FormatPressedButtons() const { return FormatPressed(mouseButtons, buttonsTapped); }
 
 InputState& ProcessInputState() {
     static InputState state;

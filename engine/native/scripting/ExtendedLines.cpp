@@ -1,6 +1,7 @@
 #include <string_view>
 
 #include "scripting/DrawLines.h"
+#include "scripting/FrameLines.h"
 #include "scripting/WireProtocol.h"
 
 namespace Quorvane {
@@ -21,6 +22,10 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"XDEBUG_RECT|", Extension::Draw, ParseExtendedDebugRectLine},
     {"XSPRITE|", Extension::Draw, ParseExtendedSpriteLine},
     {"XTEXT|", Extension::Draw, ParseTextLine},
+    {"END_FRAME|", Extension::Frames, ParseNumberedEndFrameLine},
+    {"QUIT", Extension::Frames, ParseQuitLine},
+    {"GAME_FAILED|", Extension::Frames, ParseGameFailedLine},
+    {"GAME_STACK|", Extension::Frames, ParseGameStackLine},
 };
 
 }  // namespace

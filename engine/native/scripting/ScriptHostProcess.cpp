@@ -60,6 +60,19 @@ bool ScriptHostProcess::Start(const ScriptHostConfig& config) {
             return Fail("Could not start .NET script host. Make sure dotnet is available on PATH.");
     }
     WaitForLine(Token::Ready, kReadyTimeoutMs);
+    if (!state.ready && child.OutputClosed()) {
+        // A host that ended before READY and said why (an ERROR line) has been
+        // reported by its own words; only a silent end needs ours.
+        if (state.errorLines > 0) {
+            ReleaseHeldLines(state, true);
+            Shutdown();
+            return false;
+        }
+        ReportDeath();
+        Shutdown();
+        return false;
+    }
+    ReleaseHeldLines(state, false);
     if (!state.ready) return Fail("Script host did not become ready.");
     LogInfo("C# script host started.");
     return true;
@@ -68,15 +81,65 @@ bool ScriptHostProcess::Start(const ScriptHostConfig& config) {
 void ScriptHostProcess::SendStart() {
     WriteLine("START");
     WaitForLine(Token::Started, kStartedTimeoutMs);
+    AfterWait();
 }
 
 void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
     state.snapshot.ClearLists();
     state.frameEnded = false;
+    ++state.frameNumber;
     queued += ComposeFrameLine(deltaTime, input);
     WriteLine(queued);
     queued.clear();
     WaitForLine(Token::EndFrame, kFrameTimeoutMs);
+    AfterWait();
+    if (hostDied || !state.extensions.Has(Extension::Frames)) return;
+
+    if (!state.frameEnded && !stalled) {
+        LogWarn("frame " + std::to_string(state.frameNumber) + ": the script host took longer than " +
+                std::to_string(kFrameTimeoutMs) + " ms");
+    }
+    stalled = !state.frameEnded;
+    if (state.gameFailure && !state.gameFailure->reported) {
+        state.gameFailure->reported = true;
+        std::string text;
+        for (const std::string& line : DescribeGameFailure(*state.gameFailure)) {
+            if (!text.empty()) text += '\n';
+            text += line;
+        }
+        LogError(text);
+    }
+}
+
+void ScriptHostProcess::AfterWait() {
+    if (hostDied) return;
+    if (child.IsRunning() && child.OutputClosed()) {
+        ReportDeath();
+        return;
+    }
+    // A host may end its frame and crash right after it: lines that just came
+    // wait one more frame, to be logged as errors if it turns out to have died.
+    ReleaseHeldLines(state, false, heldFromEarlierWaits);
+    heldFromEarlierWaits = state.heldLines.size();
+}
+
+void ScriptHostProcess::ReportDeath() {
+    hostDied = true;
+    // The output closes as the process ends; its exit status follows at once.
+    if (!child.WaitForExit(1000)) child.Terminate();
+    const std::optional<ChildProcess::ExitStatus>& exit = child.LastExit();
+    const std::string headline = exit ? "The script host exited unexpectedly (" + DescribeExitStatus(*exit) + ")."
+                                      : "The script host closed its output and was ended.";
+    LogError(headline);
+    deathReport.clear();
+    deathReport.push_back(headline);
+    const std::size_t held = state.heldLines.size();
+    for (std::size_t i = held > kMaxCrashLines ? held - kMaxCrashLines : 0; i < held; ++i) {
+        deathReport.push_back(state.heldLines[i]);
+    }
+    ReleaseHeldLines(state, true);
+    heldFromEarlierWaits = 0;
+    child.Close();
 }
 
 void ScriptHostProcess::QueueLine(std::string_view line) {
@@ -85,6 +148,8 @@ void ScriptHostProcess::QueueLine(std::string_view line) {
 }
 
 void ScriptHostProcess::Shutdown() {
+    if (!hostDied) ReleaseHeldLines(state, false);
+    heldFromEarlierWaits = 0;
     // Only a host that was launched and not yet reaped hears SHUTDOWN; a second
     // call finds it reaped and does nothing.
     if (child.IsRunning()) {
@@ -166,9 +231,8 @@ void ScriptHostProcess::WaitForLine(Token token, int limitMs) {
     while (std::chrono::steady_clock::now() - start < limit) {
         ReadAvailableLines();
         if (TokenSeen(token)) return;
-        // A host that has gone before answering at start-up never will: fail now,
-        // not after five seconds. Frame waits keep their pace whatever happens.
-        if (token != Token::EndFrame && child.OutputClosed()) return;
+        // A host that has gone never answers: stop waiting at once.
+        if (child.OutputClosed()) return;
         // At most the 1 ms step of a polling wait, but it ends as soon as bytes arrive.
         child.WaitForOutput(1);
     }

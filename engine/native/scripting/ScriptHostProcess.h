@@ -22,8 +22,13 @@ public:
     // feed cannot exhaust our memory.
     static constexpr std::size_t kMaxPendingBytes = 16u * 1024u * 1024u;
 
+    // A crash screen shows the end of the host's last output, not all of it.
+    static constexpr std::size_t kMaxCrashLines = 12;
+
     // maxPendingBytes: tests use a small cap to reach it quickly.
-    explicit ScriptHostProcess(std::size_t maxPendingBytes = kMaxPendingBytes) : maxPending(maxPendingBytes) {}
+    explicit ScriptHostProcess(std::size_t maxPendingBytes = kMaxPendingBytes) : maxPending(maxPendingBytes) {
+        state.holdUnknownLines = true;
+    }
     ~ScriptHostProcess();
     ScriptHostProcess(const ScriptHostProcess&) = delete;
     ScriptHostProcess& operator=(const ScriptHostProcess&) = delete;
@@ -44,6 +49,16 @@ public:
     bool IsStarted() const { return state.started; }
     bool FrameEnded() const { return state.frameEnded; }
 
+    // The host process ended without being asked to (before SHUTDOWN).
+    bool HostDied() const { return hostDied; }
+    // What the log said about it: "The script host exited unexpectedly (...)."
+    // and the last lines of its output.
+    const std::vector<std::string>& DeathReport() const { return deathReport; }
+    // The game's first unhandled exception, as a "frames" host reported it.
+    const std::optional<GameFailure>& GameFailed() const { return state.gameFailure; }
+    // The host asked to end the main loop (extension "frames").
+    bool QuitRequested() const { return state.quitRequested; }
+
     // dotnet under DOTNET_ROOT, then under the user's home .dotnet, then the bare name.
     static std::filesystem::path FindDotnetHost();
     // The host's arguments after the dotnet executable, in launch order.
@@ -57,6 +72,15 @@ private:
     void ReadAvailableLines();
     void WaitForLine(Token token, int limitMs);
     bool TokenSeen(Token token) const;
+    // After every wait: a host whose output has closed has died; its held lines
+    // are its crash output. Otherwise held lines are ordinary output.
+    void AfterWait();
+    void ReportDeath();
+
+    bool hostDied = false;
+    std::vector<std::string> deathReport;
+    std::size_t heldFromEarlierWaits = 0;  // held lines that have waited a whole frame
+    bool stalled = false;  // the last frame wait of a "frames" host timed out
 
     ChildProcess child;
     ProtocolState state;

@@ -20,6 +20,7 @@ public:
     const FrameSnapshot& GetSnapshot() const { return process->GetSnapshot(); }
     void QueueLine(std::string_view line) { process->QueueLine(line); }
     ExtensionSet Extensions() const { return process->Extensions(); }
+    const ScriptHostProcess& Process() const { return *process; }
     void Shutdown() {
         if (process) process->Shutdown();
     }

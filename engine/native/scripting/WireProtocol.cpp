@@ -1,5 +1,6 @@
 #include "scripting/WireProtocol.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -54,15 +55,21 @@ struct FieldReader {
     }
 };
 
-void ParseLogLine(std::string_view line) {
+// A crash dump can be long; the first lines say what happened, and the rest
+// is logged as it comes instead of piling up.
+constexpr std::size_t kMaxHeldLines = 200;
+
+void ParseLogLine(ProtocolState& state, std::string_view line) {
     const std::string_view rest = line.substr(4);
     const std::size_t bar = rest.find('|');
     if (bar == std::string_view::npos) return;
     const std::string_view level = rest.substr(0, bar);
     const std::string message(rest.substr(bar + 1));
+    ReleaseHeldLines(state, false);
     if (level == "Warn") {
         LogWarn(message);
     } else if (level == "Error") {
+        ++state.errorLines;
         LogError(message);
     } else {
         LogInfo(message);
@@ -176,7 +183,7 @@ void HandleLine(ProtocolState& state, std::string_view line) {
         state.extensions = ParseExtensionList(line.substr(11));
     } else if (state.extensions.Any() && HandleExtendedLine(state, line)) {
     } else if (StartsWith(line, "LOG|")) {
-        ParseLogLine(line);
+        ParseLogLine(state, line);
     } else if (StartsWith(line, "RECT|")) {
         SplitFields(line, state.fields);
         ParseRectLine(state, state.snapshot.rects);
@@ -193,10 +200,30 @@ void HandleLine(ProtocolState& state, std::string_view line) {
         SplitFields(line, state.fields);
         ParseRectLine(state, state.snapshot.debugRects);
     } else if (StartsWith(line, "ERROR|")) {
+        ReleaseHeldLines(state, false);
+        ++state.errorLines;
         LogError(std::string(line.substr(6)));
     } else if (!line.empty()) {
-        LogInfo("[ScriptHost] " + std::string(line));
+        if (!state.holdUnknownLines) {
+            LogInfo("[ScriptHost] " + std::string(line));
+            return;
+        }
+        if (state.heldLines.size() >= kMaxHeldLines) ReleaseHeldLines(state, false);
+        state.heldLines.emplace_back(line);
     }
+}
+
+void ReleaseHeldLines(ProtocolState& state, bool asErrors, std::size_t count) {
+    count = std::min(count, state.heldLines.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& line = state.heldLines[i];
+        if (asErrors) {
+            LogError("[ScriptHost] " + line);
+        } else {
+            LogInfo("[ScriptHost] " + line);
+        }
+    }
+    state.heldLines.erase(state.heldLines.begin(), state.heldLines.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 std::string ComposeFrameLine(float deltaTime, const InputState& input) {

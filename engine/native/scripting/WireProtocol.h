@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +12,7 @@
 
 #include "platform/InputState.h"
 #include "scripting/Extensions.h"
+#include "scripting/FrameLines.h"
 #include "scripting/FrameSnapshot.h"
 
 namespace Quorvane {
@@ -43,7 +46,26 @@ struct ProtocolState {
     // "TAG: fault" texts already warned about, so a bad line repeated every frame
     // costs one warning, not one per frame.
     std::unordered_set<std::string> reportedFaults;
+
+    // Extension "frames": the number of the last FRAME line sent (from 1), a QUIT
+    // received, and the game's first unhandled exception.
+    std::uint64_t frameNumber = 0;
+    bool quitRequested = false;
+    std::optional<GameFailure> gameFailure;
+
+    // ERROR lines and LOG lines of level Error received: a host that dies after
+    // saying why needs no second message.
+    std::size_t errorLines = 0;
+    // When set, lines that match no command wait in heldLines (see
+    // ReleaseHeldLines): if the host turns out to have died, they are its crash
+    // output and are logged as errors instead of as information.
+    bool holdUnknownLines = false;
+    std::vector<std::string> heldLines;
 };
+
+// Logs the first count held lines (all by default), at Error level when the host
+// has died, else at Info as any unknown line; then forgets them.
+void ReleaseHeldLines(ProtocolState& state, bool asErrors, std::size_t count = SIZE_MAX);
 
 // One warning per kind of fault: "Dropped a malformed TAG line: fault".
 void ReportLineFault(ProtocolState& state, std::string_view tag, std::string_view fault);

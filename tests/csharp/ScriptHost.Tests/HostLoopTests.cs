@@ -40,6 +40,25 @@ public sealed class RecordingGame : Game
     }
 }
 
+public sealed class ThrowingGame(string callback) : Game
+{
+    public int QuitInFrame { get; init; } = -1;
+
+    private void ThrowIf(string name)
+    {
+        if (name == callback) throw new ArgumentException($"bad {name}");
+    }
+
+    public override void Load() => ThrowIf("Load");
+    public override void FixedUpdate(float fixedDeltaTime) => ThrowIf("FixedUpdate");
+    public override void Update(float deltaTime)
+    {
+        ThrowIf("Update");
+        if (FrameNumber == QuitInFrame) Quit();
+    }
+    public override void Draw(Graphics graphics) => ThrowIf("Draw");
+}
+
 public sealed class RecordingScene : Scene
 {
     public int Loads { get; private set; }
@@ -51,11 +70,16 @@ public class HostLoopTests
     private static (string Output, RecordingGame Game) Run(string input, RecordingGame? game = null, float fixedDelta = 0.02f, string scene = "")
     {
         game ??= new RecordingGame();
+        return (RunGame(input, game, fixedDelta, scene), game);
+    }
+
+    private static string RunGame(string input, Game game, float fixedDelta = 0.02f, string scene = "")
+    {
         var runner = new GameRunner(game, new GameSettings("/proj", scene, fixedDelta, 1, 2));
         var output = new StringWriter { NewLine = "\n" };
         var exit = new HostLoop(new StringReader(input), output, runner).Run();
         Assert.Equal(0, exit);
-        return (output.ToString(), game);
+        return output.ToString();
     }
 
     private static string[] Lines(string output) => output.Split('\n', StringSplitOptions.RemoveEmptyEntries);
@@ -74,7 +98,7 @@ public class HostLoopTests
             "DEBUG_RECT|0.1|0|1|1|255|0|0",
             "COLLIDER|7|1|2|3|4",
             "CAMERA|0|0|1|1280|720",
-            "END_FRAME",
+            "END_FRAME|1",
         }, Lines(output));
         Assert.Equal("Main", game.CurrentSceneName);
         Assert.Equal(1, ((RecordingScene)game.CurrentScene!).Loads);
@@ -119,17 +143,42 @@ public class HostLoopTests
     }
 
     [Fact]
-    public void GameExceptionsBecomeErrorLinesAndFramesGoOn()
+    public void AGameExceptionIsReportedOnceAndTheGameIsNotCalledAgain()
     {
         var game = new RecordingGame { ThrowInUpdate = delta => delta > 0.5f };
         var (output, _) = Run("START\nFRAME|1||0,0|\nFRAME|1||0,0|\nFRAME|0.1||0,0|\n", game);
         var lines = Lines(output);
-        var errors = lines.Where(line => line.StartsWith("ERROR|")).ToArray();
-        Assert.Contains("ERROR|Frame 1 failed: System.InvalidOperationException: boom", errors);
-        Assert.Contains("ERROR|second line", errors);
-        Assert.DoesNotContain(errors, line => line.Contains("Frame 2"));  // the identical repeat is counted, not printed
-        Assert.Equal(3, lines.Count(line => line == "END_FRAME"));
+        Assert.Equal("GAME_FAILED|Update|System.InvalidOperationException|boom\\nsecond line", Assert.Single(lines, line => line.StartsWith("GAME_FAILED|")));
+        var stack = lines.Where(line => line.StartsWith("GAME_STACK|")).ToArray();
+        // Only the game's own frames: the test assembly's Update, with its source file.
+        var frame = Assert.Single(stack);
+        Assert.Matches(@"^GAME_STACK\|\d+\|Quorvane\.Tests\.RecordingGame\.Update\|.*HostLoopTests\.cs$", frame);
+        Assert.DoesNotContain(lines, line => line.StartsWith("ERROR|"));
+        Assert.Equal(1, game.Calls.Count(call => call.StartsWith("Update")));
+        Assert.Equal(new[] { "END_FRAME|1", "END_FRAME|2", "END_FRAME|3" }, lines.Where(line => line.StartsWith("END_FRAME")));
         Assert.All(lines, line => Assert.DoesNotContain('\r', line));
+    }
+
+    [Theory]
+    [InlineData("Load")]
+    [InlineData("FixedUpdate")]
+    [InlineData("Update")]
+    [InlineData("Draw")]
+    public void TheFailingCallbackIsNamed(string callback)
+    {
+        var game = new ThrowingGame(callback);
+        var output = RunGame("START\nFRAME|0.05||0,0|\nFRAME|0.05||0,0|\n", game);
+        var failed = Assert.Single(Lines(output), line => line.StartsWith("GAME_FAILED|"));
+        Assert.Equal($"GAME_FAILED|{callback}|System.ArgumentException|bad {callback}", failed);
+    }
+
+    [Fact]
+    public void QuitIsSentOnceAfterTheFrameThatAskedForIt()
+    {
+        var game = new ThrowingGame("none") { QuitInFrame = 2 };
+        var output = RunGame("START\nFRAME|0.05||0,0|\nFRAME|0.05||0,0|\nFRAME|0.05||0,0|\n", game);
+        var lines = Lines(output).Where(line => line == "QUIT" || line.StartsWith("END_FRAME")).ToArray();
+        Assert.Equal(new[] { "END_FRAME|1", "QUIT", "END_FRAME|2", "END_FRAME|3" }, lines);
     }
 
     [Fact]
@@ -138,7 +187,7 @@ public class HostLoopTests
         var (output, _) = Run("START\nFRAME|abc||0,0|\nBOGUS\n");
         var lines = Lines(output);
         Assert.Contains("ERROR|Script host received a malformed frame line: FRAME|abc||0,0|", lines);
-        Assert.Contains("END_FRAME", lines);
+        Assert.Contains("END_FRAME|1", lines);
         Assert.Contains("LOG|Warn|Script host ignored an unknown command: BOGUS", lines);
     }
 

@@ -35,6 +35,7 @@ TEST(Win32Window, ClientSizeTitleAndInputMessages) {
     EXPECT_EQ(input.GetMouseX(), -5);
     EXPECT_EQ(input.GetMouseY(), 12);
     EXPECT_EQ(input.FormatPressedButtons(), "0,2");
+    input.EndFrame();
 
     PostMessageW(hwnd, WM_KEYUP, 'A', 0);
     PostMessageW(hwnd, WM_KEYUP, VK_SHIFT, 0);
@@ -48,6 +49,7 @@ TEST(Win32Window, ClientSizeTitleAndInputMessages) {
     EXPECT_TRUE(IsWindow(hwnd)) << "a close request must not destroy the window";
     EXPECT_FALSE(window->PumpMessages());
     input.SetKey('C', false);
+    input.EndFrame();
 }
 
 TEST(WideText, Utf8AndByteFallback) {

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <string>
+#include <utility>
 #include <thread>
 
 #include <fcntl.h>
@@ -45,6 +47,7 @@ struct ChildProcess::Impl {
     int stdinWrite = -1;
     int stdoutRead = -1;
     bool outputClosed = false;  // the child closed its end and nothing is left
+    std::optional<ChildProcess::ExitStatus> lastExit;
 };
 
 ChildProcess::ChildProcess() : impl(std::make_unique<Impl>()) {}
@@ -110,6 +113,7 @@ ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& progra
         return StartError::Launch;
     }
     impl->pid = pid;
+    impl->lastExit.reset();
     impl->stdinWrite = stdinPipe[1];
     impl->stdoutRead = stdoutPipe[0];
     impl->outputClosed = false;
@@ -169,6 +173,22 @@ void ChildProcess::WaitForOutput(int milliseconds) {
 
 bool ChildProcess::OutputClosed() const { return impl->outputClosed; }
 
+const std::optional<ChildProcess::ExitStatus>& ChildProcess::LastExit() const { return impl->lastExit; }
+
+std::string DescribeExitStatus(const ChildProcess::ExitStatus& status) {
+    if (!status.bySignal) return "exit code " + std::to_string(status.code);
+    static constexpr std::pair<int, const char*> kNames[] = {
+        {SIGABRT, "SIGABRT"}, {SIGSEGV, "SIGSEGV"}, {SIGKILL, "SIGKILL"}, {SIGTERM, "SIGTERM"},
+        {SIGBUS, "SIGBUS"},   {SIGILL, "SIGILL"},   {SIGFPE, "SIGFPE"},   {SIGINT, "SIGINT"},
+        {SIGQUIT, "SIGQUIT"}, {SIGTRAP, "SIGTRAP"}, {SIGPIPE, "SIGPIPE"}, {SIGHUP, "SIGHUP"},
+    };
+    std::string text = "signal " + std::to_string(status.code);
+    for (const auto& [number, name] : kNames) {
+        if (number == status.code) text += std::string(", ") + name;
+    }
+    return text;
+}
+
 bool ChildProcess::WaitForExit(int milliseconds) {
     if (impl->pid <= 0) return true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -176,6 +196,11 @@ bool ChildProcess::WaitForExit(int milliseconds) {
         int status = 0;
         const pid_t done = ::waitpid(impl->pid, &status, WNOHANG);
         if (done == impl->pid || (done < 0 && errno == ECHILD)) {
+            if (done == impl->pid && WIFSIGNALED(status)) {
+                impl->lastExit = ExitStatus{true, WTERMSIG(status)};
+            } else if (done == impl->pid) {
+                impl->lastExit = ExitStatus{false, WEXITSTATUS(status)};
+            }
             impl->pid = -1;
             return true;
         }

@@ -2,6 +2,9 @@
 #include <timeapi.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "platform/ChildProcess.h"
 #include "platform/win32/WideText.h"
@@ -30,6 +33,7 @@ struct ChildProcess::Impl {
     HANDLE stdoutRead = nullptr;
     bool outputClosed = false;
     bool fineTimer = false;
+    std::optional<ChildProcess::ExitStatus> lastExit;
 
     void CloseProcessHandles() {
         CloseHandleOnce(threadHandle);
@@ -89,6 +93,7 @@ ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& progra
     CloseHandleOnce(childStdOutWrite);
     if (!launched) return fail(StartError::Launch);
     impl->processHandle = process.hProcess;
+    impl->lastExit.reset();
     impl->threadHandle = process.hThread;
     impl->outputClosed = false;
     return StartError::None;
@@ -134,11 +139,28 @@ void ChildProcess::WaitForOutput(int milliseconds) {
 
 bool ChildProcess::OutputClosed() const { return impl->outputClosed; }
 
+const std::optional<ChildProcess::ExitStatus>& ChildProcess::LastExit() const { return impl->lastExit; }
+
+std::string DescribeExitStatus(const ChildProcess::ExitStatus& status) {
+    const auto code = static_cast<std::uint32_t>(status.code);
+    // Crashes end with an NTSTATUS code, which is read in hexadecimal.
+    if (code < 0xC0000000u) return "exit code " + std::to_string(code);
+    char text[32];
+    std::snprintf(text, sizeof text, "exit code 0x%08X", static_cast<unsigned>(code));
+    return text;
+}
+
 bool ChildProcess::WaitForExit(int milliseconds) {
     if (impl->processHandle == nullptr) return true;
     WaitForSingleObject(impl->processHandle, static_cast<DWORD>(milliseconds));
     DWORD exitCode = 0;
-    if (GetExitCodeProcess(impl->processHandle, &exitCode) && exitCode == STILL_ACTIVE) return false;
+    if (!GetExitCodeProcess(impl->processHandle, &exitCode)) {
+        impl->CloseProcessHandles();
+        return true;
+    }
+    if (exitCode == STILL_ACTIVE) return false;
+    // Windows has no signals: a crash is an exception code such as 0xC00000FD.
+    impl->lastExit = ExitStatus{false, static_cast<int>(exitCode)};
     impl->CloseProcessHandles();
     return true;
 }

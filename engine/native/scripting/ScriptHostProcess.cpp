@@ -134,7 +134,9 @@ void ScriptHostProcess::ReportDeath() {
     deathReport.clear();
     deathReport.push_back(headline);
     const std::size_t held = state.heldLines.size();
-    for (std::size_t i = held > kMaxCrashLines ? held - kMaxCrashLines : 0; i < held; ++i) {
+    // The head says what happened ("Stack overflow.", "Unhandled exception."); a
+    // deep stack repeats itself below it.
+    for (std::size_t i = 0; i < held && i < kMaxCrashLines; ++i) {
         deathReport.push_back(state.heldLines[i]);
     }
     ReleaseHeldLines(state, true);

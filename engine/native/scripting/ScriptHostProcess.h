@@ -22,7 +22,7 @@ public:
     // feed cannot exhaust our memory.
     static constexpr std::size_t kMaxPendingBytes = 16u * 1024u * 1024u;
 
-    // A crash screen shows the end of the host's last output, not all of it.
+    // A crash screen shows the start of the host's last output, not all of it.
     static constexpr std::size_t kMaxCrashLines = 12;
 
     // maxPendingBytes: tests use a small cap to reach it quickly.

@@ -104,3 +104,46 @@ TEST(Window, KeysClicksAndCloseReachTheHost) {
     EXPECT_TRUE(clicked) << "no frame with the left button down at 50,60";
     EXPECT_NE(ReadFile(record).find("IN|SHUTDOWN\nEXIT\n"), std::string::npos) << "the host was not shut down";
 }
+
+// Clicks and key taps shorter than a frame (xdotool presses and releases at
+// once; the game runs at 20 frames a second) each reach the real game once.
+TEST(Window, QuickTapsAreNeverLost) {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    const std::filesystem::path source = QUORVANE_SOURCE_DIR;
+    TempDir dir;
+    dir.Write("game/project.json", R"({"mainClass": "FaultyGames.TapGame", "targetFps": 20, "width": 320, "height": 240, "mainAssembly": ")" +
+                                       (source / "tests/e2e/games/FaultyGames/bin/Debug/net8.0/FaultyGames.dll").string() + "\"}");
+    ProcessOptions options;
+    options.workingDirectory = source;
+    options.env["DOTNET_ROOT"] = std::nullopt;
+    BackgroundProcess runtime({QUORVANE_EXE, (dir.Path() / "game").string()}, options);
+
+    std::string windowId;
+    for (int attempt = 0; attempt < 200 && windowId.empty(); ++attempt) {
+        windowId = Xdo({"xdotool", "search", "--pid", std::to_string(runtime.Pid())});
+        if (const auto feed = windowId.find('\n'); feed != std::string::npos) windowId.resize(feed);
+        if (windowId.empty()) Sleep(100);
+    }
+    ASSERT_FALSE(windowId.empty()) << "the window did not appear";
+    Xdo({"xdotool", "mousemove", "--window", windowId, "40", "40"});
+    Sleep(1500);  // the game is loaded and running
+    constexpr int kTaps = 5;
+    for (int tap = 0; tap < kTaps; ++tap) {
+        Xdo({"xdotool", "click", "1"});
+        Sleep(250);
+        Xdo({"xdotool", "key", "space"});
+        Sleep(250);
+    }
+    Sleep(300);
+    Xdo({WM_CLOSE_EXE, windowId});
+    const ProcessResult result = runtime.Wait(20);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::size_t clicks = 0, spaces = 0;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        clicks += line.rfind("[Info] click in frame ", 0) == 0;
+        spaces += line.rfind("[Info] space in frame ", 0) == 0;
+    }
+    EXPECT_EQ(clicks, static_cast<std::size_t>(kTaps)) << result.out;
+    EXPECT_EQ(spaces, static_cast<std::size_t>(kTaps)) << result.out;
+}

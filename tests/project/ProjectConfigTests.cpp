@@ -207,3 +207,71 @@ TEST(LoadProject, FailuresAreLoggedAndReturnFalse) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "[Error] Could not open file: " + (dir.Path() / "nowhere" / "project.json").string() + "\n");
 }
+
+// The second reading warns on standard output, each warning with the file, line
+// and column; the values stay those of the key search, except that a key at the
+// top level beats the same key in a nested object written before it.
+TEST(LoadProject, MistakesAreWarnedWithTheirPlace) {
+    struct Case {
+        const char* name;
+        std::string json;
+        std::vector<std::string> warnings;  // after "FILE:"
+        std::int32_t width = 1280;
+    };
+    const Case cases[] = {
+        {"clean", R"({"mainClass": "M", "width": 960, "x": -2, "maxDeltaTime": 0.1})", {}, 960},
+        {"misspelt key", "{\"mainClass\": \"M\",\n  \"widht\": 960}",
+         {R"(2:3: unknown key "widht" (did you mean "width"?); it is ignored)"}},
+        {"unknown key", R"({"mainClass": "M", "soundtrack": 1})", {R"(1:20: unknown key "soundtrack"; it is ignored)"}},
+        {"missing comma", "{\"mainClass\": \"M\"\n  \"width\": 960}",
+         {"2:3: project.json is not valid JSON: syntax error while parsing object - unexpected string literal; "
+          "expected '}' (is a comma missing?); the values are read as far as they can be"},
+         960},
+        {"number as string", R"({"mainClass": "M", "width": "960"})",
+         {R"(1:20: "width" should be a whole number, not a string; it is ignored)"}},
+        {"short colour", R"({"mainClass": "M", "backgroundColor": "#f00"})",
+         {R"(1:20: "backgroundColor" should be a colour written "#rrggbb"; "#f00" is ignored)"}},
+        {"negative and decimal whole numbers", R"({"mainClass": "M", "targetFps": -1, "height": 60.5})",
+         {R"(1:20: "targetFps" should not be negative; -1 is ignored)",
+          R"(1:37: "height" should be a whole number; 60.5 is read as 60)"}},
+        {"exponent and wrong flags", R"({"mainClass": "M", "maxDeltaTime": 1e-3, "pixelPerfect": "yes", "title": 5})",
+         {R"(1:20: "maxDeltaTime" is written with an exponent (1e-3) and is read as 1; write it as a plain decimal number)",
+          R"(1:42: "pixelPerfect" should be true or false, not a string; it is ignored)",
+          R"(1:65: "title" should be a string, not a whole number; it is ignored)"}},
+        {"nested before top level", R"({"window": {"width": 800}, "width": 960, "mainClass": "M"})",
+         {R"(1:2: unknown key "window"; it is ignored)",
+          R"(1:13: "width" inside "window" stands before the top-level "width" (1:28); the top-level one is used)"},
+         960},
+        {"nested only", R"({"mainClass": "M", "display": {"width": 800}})",
+         {R"(1:20: unknown key "display"; it is ignored)",
+          R"(1:32: "width" inside "display" is read as the top-level "width"; move it to the top level if that is meant)"},
+         800},
+        {"not an object", R"(["mainClass", "M"])", {": project.json should hold one object ({ ... }); the values are read as far as they can be"}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        testing::internal::CaptureStdout();
+        const Loaded loaded = Load(dir, c.json);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string file = (dir.Path() / "game" / "project.json").string();
+        std::string expected;
+        for (const std::string& warning : c.warnings) expected += "[Warn] " + file + (warning[0] == ':' ? "" : ":") + warning + "\n";
+        EXPECT_EQ(out, expected) << c.name;
+        if (std::string(c.name) == "not an object") continue;
+        ASSERT_TRUE(loaded.ok) << c.name;
+        EXPECT_EQ(loaded.config.windowSettings.width, c.width) << c.name;
+    }
+}
+
+TEST(LoadProject, NumberOutOfRangeIsNamedBeforeTheError) {
+    TempDir dir;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const Loaded loaded = Load(dir, "{\"mainClass\": \"M\",\n \"height\": 5000000000}");
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(loaded.ok);
+    EXPECT_EQ(out, "[Warn] " + (dir.Path() / "game" / "project.json").string() +
+                       ":2:12: \"height\" holds 5000000000, which is out of range\n");
+    EXPECT_EQ(err, "[Error] stoul argument out of range\n");
+}

@@ -1,10 +1,13 @@
 #include "project/ProjectConfig.h"
 
 #include <charconv>
+#include <map>
+#include <string_view>
 #include <exception>
 #include <stdexcept>
 
 #include "app/Log.h"
+#include "project/ProjectJsonCheck.h"
 
 namespace Quorvane {
 namespace {
@@ -57,7 +60,8 @@ bool MatchValue(const std::string& text, std::size_t at, Shape shape, std::strin
 // as a regular-expression search for that sequence would find it. Written out by
 // hand: the standard library's regex recurses per character and overflows the
 // stack on long values.
-bool Search(const std::string& json, const std::string& key, Shape shape, std::string& value) {
+bool Search(const std::string& json, const std::string& key, Shape shape, std::string& value,
+            std::size_t* position = nullptr) {
     const std::string quotedKey = "\"" + key + "\"";
     for (std::size_t found = json.find(quotedKey); found != std::string::npos; found = json.find(quotedKey, found + 1)) {
         std::size_t at = found + quotedKey.size();
@@ -65,7 +69,10 @@ bool Search(const std::string& json, const std::string& key, Shape shape, std::s
         if (at >= json.size() || json[at] != ':') continue;
         ++at;
         while (at < json.size() && IsSpace(json[at])) ++at;
-        if (MatchValue(json, at, shape, value)) return true;
+        if (MatchValue(json, at, shape, value)) {
+            if (position != nullptr) *position = at;
+            return true;
+        }
     }
     return false;
 }
@@ -120,36 +127,68 @@ Color ParseColor(const std::string& text, Color fallback) {
 }
 
 bool LoadProject(const std::filesystem::path& projectPath, ProjectConfig& config) {
+    // The key being read, and the text it is read from, for the out-of-range warning.
+    std::string readingKey;
+    const std::string* readingText = nullptr;
+    std::string fileName;
+    // Outside the handler: the warning in it still needs the texts.
+    std::string fullJson;
+    std::map<std::string, std::string> fromTopLevel;
     try {
         const std::filesystem::path root = std::filesystem::weakly_canonical(std::filesystem::absolute(projectPath));
-        const std::string json = ReadTextFile(root / "project.json");
+        const std::filesystem::path projectFile = root / "project.json";
+        fullJson = ReadTextFile(projectFile);
+        fileName = PathToString(projectFile);
+        const ProjectJsonCheck check = CheckProjectJson(fullJson, fileName);
+        // Each key is read from the whole text, or from its top-level occurrence
+        // when a nested object would otherwise win.
+        for (const auto& [key, offset] : check.topLevelOffsets) fromTopLevel[key] = fullJson.substr(offset);
+        const auto from = [&](const std::string& key) -> const std::string& {
+            readingKey = key;
+            const auto found = fromTopLevel.find(key);
+            readingText = found == fromTopLevel.end() ? &fullJson : &found->second;
+            return *readingText;
+        };
 
         std::filesystem::path folder = root;
         if (!folder.has_filename()) folder = folder.parent_path();
-        config.name = ReadJsonString(json, "name", PathToString(folder.filename()));
+        config.name = ReadJsonString(from("name"), "name", PathToString(folder.filename()));
         config.projectRoot = root;
-        config.mainClass = ReadJsonString(json, "mainClass", config.mainClass);
-        config.startScene = ReadJsonString(json, "startScene", config.startScene);
-        config.mainAssemblyPath = ResolvePath(root, std::filesystem::u8path(ReadJsonString(json, "mainAssembly", "")));
+        config.mainClass = ReadJsonString(from("mainClass"), "mainClass", config.mainClass);
+        config.startScene = ReadJsonString(from("startScene"), "startScene", config.startScene);
+        config.mainAssemblyPath = ResolvePath(root, std::filesystem::u8path(ReadJsonString(from("mainAssembly"), "mainAssembly", "")));
 
         WindowSettings& window = config.windowSettings;
-        window.width = ReadJsonInt(json, "width", window.width);
-        window.height = ReadJsonInt(json, "height", window.height);
-        window.title = ReadJsonString(json, "title", window.title);
-        config.backgroundColor = ParseColor(ReadJsonString(json, "backgroundColor", "#12141a"), config.backgroundColor);
-        config.pixelPerfect = ReadJsonBool(json, "pixelPerfect", config.pixelPerfect);
-        config.targetFps = ReadJsonInt(json, "targetFps", config.targetFps);
-        config.enableFrameLimiter = ReadJsonBool(json, "enableFrameLimiter", config.enableFrameLimiter);
-        config.maxDeltaTime = ReadJsonFloat(json, "maxDeltaTime", config.maxDeltaTime);
+        window.width = ReadJsonInt(from("width"), "width", window.width);
+        window.height = ReadJsonInt(from("height"), "height", window.height);
+        window.title = ReadJsonString(from("title"), "title", window.title);
+        config.backgroundColor = ParseColor(ReadJsonString(from("backgroundColor"), "backgroundColor", "#12141a"), config.backgroundColor);
+        config.pixelPerfect = ReadJsonBool(from("pixelPerfect"), "pixelPerfect", config.pixelPerfect);
+        config.targetFps = ReadJsonInt(from("targetFps"), "targetFps", config.targetFps);
+        config.enableFrameLimiter = ReadJsonBool(from("enableFrameLimiter"), "enableFrameLimiter", config.enableFrameLimiter);
+        config.maxDeltaTime = ReadJsonFloat(from("maxDeltaTime"), "maxDeltaTime", config.maxDeltaTime);
 
-        const std::int32_t fixedPhysicsFps = ReadJsonInt(json, "fixedPhysicsFps", 60);
+        const std::int32_t fixedPhysicsFps = ReadJsonInt(from("fixedPhysicsFps"), "fixedPhysicsFps", 60);
         if (fixedPhysicsFps > 0) {
             config.fixedDeltaTime = 1.0f / static_cast<float>(fixedPhysicsFps);
         } else {
-            config.fixedDeltaTime = ReadJsonFloat(json, "fixedDeltaTime", config.fixedDeltaTime);
+            config.fixedDeltaTime = ReadJsonFloat(from("fixedDeltaTime"), "fixedDeltaTime", config.fixedDeltaTime);
         }
-        config.x = ReadJsonFloat(json, "x", 0.0f);
-        config.y = ReadJsonFloat(json, "y", 0.0f);
+        config.x = ReadJsonFloat(from("x"), "x", 0.0f);
+        config.y = ReadJsonFloat(from("y"), "y", 0.0f);
+    } catch (const std::out_of_range& error) {
+        // The error line stays as it is; the warning before it says where.
+        std::string value;
+        std::size_t position = 0;
+        const Shape shape = std::string_view(error.what()).find("stof") != std::string_view::npos ? Shape::Decimal : Shape::Digits;
+        if (readingText != nullptr && Search(*readingText, readingKey, shape, value, &position)) {
+            // A text read from a top-level occurrence is a tail of the file.
+            const std::size_t offset = position + (fullJson.size() - readingText->size());
+            LogWarn(DescribePosition(fileName, fullJson, offset) + ": \"" + readingKey + "\" holds " + value +
+                    ", which is out of range");
+        }
+        LogError(error.what());
+        return false;
     } catch (const std::exception& error) {
         LogError(error.what());
         return false;

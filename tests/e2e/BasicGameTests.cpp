@@ -52,7 +52,9 @@ TEST(BasicGame, MissingMainClassIsExplained) {
                                        "/samples/BasicGame/bin/Debug/net8.0/BasicGame.dll\"}");
     const ProcessResult result = RunFromRepositoryRoot({"--headless", (dir.Path() / "game").string()});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("[Error] The main class \"Nope.Game\" was not found in "), std::string::npos) << result.err;
+    const std::string dll = std::string(QUORVANE_SOURCE_DIR) + "/samples/BasicGame/bin/Debug/net8.0/BasicGame.dll";
+    EXPECT_EQ(result.err, "[Error] The main class \"Nope.Game\" was not found in " + dll +
+                              ". Classes derived from Quorvane.Game in it: BasicGame.MainGame.\n");
 }
 
 TEST(BasicGame, ScreenshotShowsTheSkyAndThePlayer) {
@@ -112,6 +114,22 @@ TEST(BasicGame, UnwritableScreenshotIsAnError) {
     const ProcessResult result = RunFromRepositoryRoot({"--headless", "--frames", "1", "--screenshot", "/nonexistent/dir/x.png"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("[Error] Could not write the screenshot: /nonexistent/dir/x.png"), std::string::npos) << result.err;
+}
+
+// The build tree's runtime, started in an unrelated folder with a game that
+// lies outside the repository, finds the script host of its own tree.
+TEST(BasicGame, RuntimeInTheBuildTreeFindsItsHostFromAnyFolder) {
+    TempDir elsewhere;
+    const auto game = elsewhere.Path() / "games" / "deep" / "BasicGame";
+    std::filesystem::create_directories(game.parent_path());
+    std::filesystem::copy(std::filesystem::path(QUORVANE_SOURCE_DIR) / "samples/BasicGame", game,
+                          std::filesystem::copy_options::recursive);
+    ProcessOptions options;
+    options.workingDirectory = elsewhere.Path();
+    options.env["DOTNET_ROOT"] = std::nullopt;
+    const ProcessResult result = RunProcess({QUORVANE_EXE, "--headless", "--frames", "3", game.string()}, options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
 }
 
 TEST(BasicGame, InstalledLayoutFindsTheHostBesideTheExecutable) {

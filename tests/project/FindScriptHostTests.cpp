@@ -33,6 +33,21 @@ TEST(FindScriptHost, CandidatesInOrder) {
     EXPECT_EQ(FindScriptHost(project, exeDir, cwd), fromRuntime);
 }
 
+TEST(FindScriptHost, TheBuildTreeIsTheLastCandidate) {
+    TempDir dir;
+    const auto exeDir = dir.Path() / "repo" / "build" / "linux";
+    const auto cwd = dir.Path() / "elsewhere";
+    const auto project = dir.Path() / "games" / "deep" / "Game";
+    std::filesystem::create_directories(exeDir);
+    std::filesystem::create_directories(cwd);
+    std::filesystem::create_directories(project);
+    const auto fromBuildTree = dir.Write(dir.Path() / "repo" / kBuildPath, "");
+    EXPECT_EQ(FindScriptHost(project, exeDir, cwd), fromBuildTree);
+    // Every earlier candidate still wins over it.
+    const auto fromSample = dir.Write(dir.Path() / "games" / kBuildPath, "");
+    EXPECT_EQ(FindScriptHost(project, exeDir, cwd), fromSample);
+}
+
 TEST(FindScriptHost, ProjectBelowTheRootUsesTheRootAsGrandparent) {
     TempDir dir;
     EXPECT_EQ(FindScriptHost("/proj", dir.Path(), dir.Path()), dir.Path() / kBuildPath);

@@ -22,6 +22,10 @@ internal static class GameLoader
     // A game folder with more source files than this is not walked for the stale check.
     private const int MaxSourceFiles = 20000;
 
+    // Copied or checked-out trees get near-equal times in any order; an edit made
+    // after a build is further apart than this.
+    private static readonly TimeSpan StaleMargin = TimeSpan.FromSeconds(2);
+
     public static string ResolveAssemblyPath(string path, string mainClass) => ResolveAssemblyPath(path, mainClass, new List<string>());
 
     /// <summary>As above; warnings for the user (a stale build) are added to the list.</summary>
@@ -51,7 +55,7 @@ internal static class GameLoader
                 $"No game assembly found in the folder {folder}. Looked for {looked} there and in bin/<configuration>/<target framework>/ below it. " +
                 "Build the game (dotnet build), or name its assembly with \"mainAssembly\" in project.json.");
         }
-        if (NewestSource(folder) is { } source && File.GetLastWriteTimeUtc(source) > File.GetLastWriteTimeUtc(found))
+        if (NewestSource(folder) is { } source && File.GetLastWriteTimeUtc(source) > File.GetLastWriteTimeUtc(found) + StaleMargin)
         {
             warnings.Add($"The game assembly {found} is older than {source}; run dotnet build, or use --watch.");
         }

@@ -33,6 +33,75 @@ public class LoaderTests
         Assert.Contains(expected, error.Message);
     }
 
+    private static string Touch(string folder, string relative, DateTime time)
+    {
+        var path = Path.Combine(folder, relative);
+        Directory.CreateDirectory(Path.GetDirectoryName(path)!);
+        File.WriteAllText(path, "");
+        File.SetLastWriteTimeUtc(path, time);
+        return path;
+    }
+
+    [Fact]
+    public void TheNewestBuildOfAnyConfigurationAndFrameworkWins()
+    {
+        var root = Directory.CreateTempSubdirectory("quorvane-loader-");
+        try
+        {
+            var folder = Directory.CreateDirectory(Path.Combine(root.FullName, "game")).FullName;
+            var start = DateTime.UtcNow.AddHours(-1);
+            // The project file names the assembly: neither the folder nor the namespace does.
+            Touch(folder, "Jumper.csproj", start);
+            Touch(folder, "Main.cs", start);
+            Touch(folder, "bin/Debug/net8.0/Jumper.dll", start.AddMinutes(1));
+            var newest = Touch(folder, "bin/Release/net10.0/Jumper.dll", start.AddMinutes(2));
+            Touch(folder, "bin/Debug/net9.0/Jumper.dll", start.AddMinutes(1));
+            var warnings = new List<string>();
+            Assert.Equal(newest, GameLoader.ResolveAssemblyPath(folder, "Platformer.MainGame", warnings));
+            Assert.Empty(warnings);
+
+            // An edit after the build: the assembly is stale.
+            var source = Touch(folder, "Levels/Level1.cs", start.AddMinutes(5));
+            GameLoader.ResolveAssemblyPath(folder, "Platformer.MainGame", warnings);
+            Assert.Equal($"The game assembly {newest} is older than {source}; run dotnet build, or use --watch.", Assert.Single(warnings));
+
+            // Build output is no source.
+            warnings.Clear();
+            Touch(folder, "obj/Debug/net10.0/Generated.cs", start.AddMinutes(9));
+            File.SetLastWriteTimeUtc(source, start);
+            GameLoader.ResolveAssemblyPath(folder, "Platformer.MainGame", warnings);
+            Assert.Empty(warnings);
+        }
+        finally
+        {
+            root.Delete(recursive: true);
+        }
+    }
+
+    [Fact]
+    public void AnAssemblyNameInTheProjectFileIsLookedFor()
+    {
+        var root = Directory.CreateTempSubdirectory("quorvane-loader-");
+        try
+        {
+            var folder = root.FullName;
+            File.WriteAllText(Path.Combine(folder, "Game.csproj"), "<Project><PropertyGroup><AssemblyName> Hopper </AssemblyName></PropertyGroup></Project>");
+            var built = Touch(folder, "bin/Debug/net10.0/Hopper.dll", DateTime.UtcNow);
+            Assert.Equal(built, GameLoader.ResolveAssemblyPath(folder, "X.Main"));
+        }
+        finally
+        {
+            root.Delete(recursive: true);
+        }
+    }
+
+    [Fact]
+    public void AMissingMainClassListsTheGamesInTheAssembly()
+    {
+        var error = Assert.Throws<GameLoadException>(() => GameLoader.CreateGame(TestAssembly, "Tests.Missing"));
+        Assert.Contains("Classes derived from Quorvane.Game in it: Quorvane.Tests.RecordingGame, Quorvane.Tests.ThrowingGame.", error.Message);
+    }
+
     [Fact]
     public void FolderRuleFindsTheBuiltAssembly()
     {
@@ -43,6 +112,7 @@ public class LoaderTests
             var error = Assert.Throws<GameLoadException>(() => GameLoader.ResolveAssemblyPath(folder.FullName, "Other.Main"));
             Assert.Contains("MyGame.dll", error.Message);
             Assert.Contains("Other.dll", error.Message);
+            Assert.Contains("bin/<configuration>/<target framework>/", error.Message);
 
             var built = Path.Combine(folder.FullName, "bin", "Debug", "net8.0", "Other.dll");
             Directory.CreateDirectory(Path.GetDirectoryName(built)!);

@@ -19,7 +19,7 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw" };
+    internal static readonly string[] Extensions = { "draw", "audio" };
 
     private readonly TextReader _input;
     private readonly TextWriter _output;
@@ -81,6 +81,7 @@ internal sealed class HostLoop
         {
             Guard($"Frame {_runner.Game.FrameNumber + 1}", () => _runner.Frame(delta, keys, mouse, buttons, _graphics));
         }
+        _runner.Game.Audio.DrainTo(_lines);
         _graphics.Camera(_runner.Game.Camera);
         _lines.Raw("END_FRAME");
     }

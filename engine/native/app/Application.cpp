@@ -49,6 +49,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     }
 
     if (!scriptRuntime.Start(scriptConfig)) return 1;
+    if (!StartAudio(config, options)) return 1;
     // A host that never says STARTED still gets its frames.
     scriptRuntime.SendStart();
 
@@ -56,12 +57,26 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     LogInfo("Running project: " + config.name);
     MainLoop(config, options);
     scriptRuntime.Shutdown();
+    if (!audio.Stop()) return 1;
 
     if (!options.screenshot.empty() && !WritePng(options.screenshot, renderer.Pixels())) {
         LogError("Could not write the screenshot: " + PathToString(options.screenshot));
         return 1;
     }
     return 0;
+}
+
+bool Application::StartAudio(const ProjectConfig& config, const CommandLine& options) {
+    // A host that did not ask for sound gets none, and no device is touched for it;
+    // a capture still records the (silent) mix.
+    if (!scriptRuntime.Extensions().Has(Extension::Audio) && options.audioCapture.empty()) return true;
+    AudioOptions audioOptions;
+    audioOptions.headless = options.headless;
+    // Headless frames take no set time, so the mixer advances by the nominal frame
+    // time: the same frames give the same samples on any machine.
+    audioOptions.frameSeconds = 1.0 / (config.targetFps > 0 ? config.targetFps : 60);
+    audioOptions.capturePath = options.audioCapture;
+    return audio.Start(audioOptions, options.headless ? nullptr : CreatePlatformAudioDevice());
 }
 
 void Application::MainLoop(const ProjectConfig& config, const CommandLine& options) {
@@ -76,6 +91,8 @@ void Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         renderer.BeginFrame(config.backgroundColor);
         renderer.DrawSnapshot(snapshot);
         renderer.Present();
+        audio.Submit(snapshot.audio, snapshot.strings);
+        audio.AdvanceFrame();
         ++framesRun;
         LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
     }

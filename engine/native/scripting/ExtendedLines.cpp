@@ -1,5 +1,6 @@
 #include <string_view>
 
+#include "scripting/AudioLines.h"
 #include "scripting/DrawLines.h"
 #include "scripting/WireProtocol.h"
 
@@ -21,6 +22,7 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"XDEBUG_RECT|", Extension::Draw, ParseExtendedDebugRectLine},
     {"XSPRITE|", Extension::Draw, ParseExtendedSpriteLine},
     {"XTEXT|", Extension::Draw, ParseTextLine},
+    {"XAUDIO_", Extension::Audio, ParseAudioLine},
 };
 
 }  // namespace

@@ -120,10 +120,10 @@ void Mixer::Apply(const MixerCommand& command) {
         voice.sound = command.sound;
         voice.pitch = Sanitise(command.pitch, kMinPitch, kMaxPitch, 1.0f);
         // The pan law depends on the channel count, which a sound still loading lacks:
-        // volume and pan wait raw in the targets, and a negative gain marks them so.
+        // volume and pan wait raw in the targets.
         voice.targetLeft = command.volume;
         voice.targetRight = command.pan;
-        voice.gainLeft = -1.0f;
+        voice.rawTargets = true;
         break;
     }
     case MixerCommand::Stop:
@@ -138,7 +138,7 @@ void Mixer::Apply(const MixerCommand& command) {
         for (Voice& voice : voices) {
             if (!voice.active || voice.handle != command.handle) continue;
             voice.pitch = Sanitise(command.pitch, kMinPitch, kMaxPitch, 1.0f);
-            if (voice.gainLeft < 0.0f) {
+            if (voice.rawTargets) {
                 voice.targetLeft = command.volume;
                 voice.targetRight = command.pan;
             } else {
@@ -198,7 +198,8 @@ void Mixer::MixVoice(Voice& voice, float* out, int frames) {
         if (voice.stopping) voice = Voice{};
         return;
     }
-    if (voice.gainLeft < 0.0f) {
+    if (voice.rawTargets) {
+        voice.rawTargets = false;
         const float volume = voice.targetLeft, pan = voice.targetRight;
         SetTargets(voice, volume, pan);
         voice.gainLeft = voice.targetLeft;

@@ -81,6 +81,7 @@ private:
         bool active = false;
         bool stopping = false;
         bool loop = false;
+        bool rawTargets = false;  // targets hold volume and pan until the sound is ready
         std::int32_t handle = 0;
         std::uint64_t started = 0;
         std::shared_ptr<SoundAsset> sound;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -186,6 +189,35 @@ TEST(AudioEngine, WithoutADeviceItSaysSoOnceAndRunsOn) {
     EXPECT_NE(out.find("; the game runs without sound.\n"), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_GT(mixed, 0u);  // the null device drains the mix at the wall clock's pace
+}
+#endif
+
+#ifdef _WIN32
+// waveOut as Wine provides it: with a sound driver the device drains the ring; without
+// one the engine falls back to the null device with its one Info line.
+TEST(AudioEngine, WaveOutDrainsTheMixOrTheEngineFallsBack) {
+    AudioRing ring(48000, 2);
+    std::vector<float> second(48000 * 2, 0.0f);
+    ring.Write(second.data(), 24000);
+    std::unique_ptr<AudioDevice> device = CreatePlatformAudioDevice();
+    EXPECT_STREQ(device->Name(), "waveOut");
+    std::string error;
+    if (device->Open(ring, error)) {
+        const auto start = std::chrono::steady_clock::now();
+        while (ring.Available() > 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        device->Close();
+        EXPECT_EQ(ring.Available(), 0u) << "waveOut did not take the frames";
+        std::printf("waveOut opened and drained 0.5 s of audio\n");
+    } else {
+        std::printf("waveOut could not be opened here (%s); checking the fallback\n", error.c_str());
+        AudioEngine engine;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(engine.Start(AudioOptions{}, CreatePlatformAudioDevice()));
+        EXPECT_STREQ(engine.DeviceName(), "null");
+        engine.Stop();
+        EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("[Info] No audio device could be opened (waveOutOpen: ", 0), 0u);
+    }
 }
 #endif
 

@@ -119,6 +119,24 @@ TEST(WavDecoder, EveryTruncationOfAFileIsRefusedOrDecodedWithinIt) {
     }
 }
 
+TEST(WavDecoder, AnyHeaderByteSetToAnyExtremeStaysWithinTheBuffer) {
+    const std::vector<std::uint8_t> wav = MakeWav({.tag = 0xFFFE, .channels = 2, .bits = 24, .subTag = 1, .extraChunk = true},
+                                                  Sine(440, 48000, 20, 2));
+    for (std::size_t at = 0; at < 80; ++at) {
+        for (std::uint8_t value : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{0x7F}, std::uint8_t{0xFF}}) {
+            std::vector<std::uint8_t> bent = wav;
+            bent[at] = value;
+            SoundData sound;
+            std::string fault;
+            if (DecodeExact(bent, sound, fault)) {
+                EXPECT_LE(sound.samples.size(), bent.size()) << at;  // a sample takes a byte at least
+            } else {
+                EXPECT_FALSE(fault.empty());
+            }
+        }
+    }
+}
+
 TEST(VorbisDecoder, DecodesTheTestBeep) {
     const std::filesystem::path path = std::filesystem::path(QUORVANE_SOURCE_DIR) / "tests/e2e/AudioGame/assets/beep.ogg";
     SoundData sound;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "app/Log.h"
 #include "audio/AudioEngine.h"
 #include "audio/AudioTestData.h"
 #include "scripting/WireProtocol.h"
@@ -260,11 +261,11 @@ TEST(AudioLines, EachLineBecomesACommandAndBadOnesWarnOncePerFault) {
     EXPECT_FLOAT_EQ(audio[0].pan, -0.25f);
     EXPECT_FLOAT_EQ(audio[0].pitch, 1.5f);
     EXPECT_TRUE(audio[0].loop);
-    EXPECT_EQ(state.snapshot.strings.substr(audio[0].path.offset, audio[0].path.length), "/game/sounds/a.wav");
+    EXPECT_EQ(state.snapshot.strings.substr(audio[0].path.offset, audio[0].path.length), PathToString(ResolvePath("/game", "sounds/a.wav")));
     EXPECT_EQ(audio[4].op, AudioOp::PlayMusic);
     EXPECT_FALSE(audio[4].loop);
     EXPECT_FLOAT_EQ(audio[4].seconds, 2.0f);
-    EXPECT_EQ(state.snapshot.strings.substr(audio[4].path.offset, audio[4].path.length), "/game/music.ogg");
+    EXPECT_EQ(state.snapshot.strings.substr(audio[4].path.offset, audio[4].path.length), PathToString(ResolvePath("/game", "music.ogg")));
     EXPECT_EQ(audio[9].op, AudioOp::MasterVolume);
     EXPECT_EQ(out,
               "[Warn] Dropped a malformed XAUDIO_PLAY line: expected 7 fields, got 6\n"

@@ -22,6 +22,10 @@ internal sealed class LevelScene : Scene
     private const string SpikeTexture = "assets/1_world/spike.png";
     private const string CoinTexture = "assets/2_items/coin.png";
     private const string FlagTexture = "assets/2_items/flag.png";
+    private const string JumpSound = "assets/sounds/jump.wav";
+    private const string CoinSound = "assets/sounds/coin.wav";
+    private const string CrateSound = "assets/sounds/crate.wav";
+    private const string WinSound = "assets/sounds/win.ogg";
     private const string PlayerSheet = "assets/3_actors/player_sheet.png";
     private const int PlayerFrameWidth = 16;
     private const int PlayerFrameHeight = 19;
@@ -165,6 +169,7 @@ internal sealed class LevelScene : Scene
                 _crates.RemoveAt(0);
             }
             _crates.Add(cell);
+            Game.Audio.Play(CrateSound);
             Burst(cell.Center, Color.FromHex("#ffe082"), 16);
             Log.Info($"Crate dropped at tile ({cell.X / Tile}, {cell.Y / Tile}); {_crates.Count}/{MaxCrates} crates.");
         }
@@ -174,6 +179,7 @@ internal sealed class LevelScene : Scene
             if (index < 0) return;
             Burst(_crates[index].Center, Color.White, 12);
             _crates.RemoveAt(index);
+            Game.Audio.Play(CrateSound, volume: 0.7f, pitch: 1.5f);
             Log.Info("Crate removed.");
         }
     }
@@ -197,6 +203,7 @@ internal sealed class LevelScene : Scene
         {
             _velocity.Y = -JumpSpeed;
             _jumpBuffer = 0f;
+            Game.Audio.Play(JumpSound, volume: 0.6f);
             _coyote = 0f;
         }
         // Releasing the jump key early makes a short hop.
@@ -242,6 +249,9 @@ internal sealed class LevelScene : Scene
         foreach (var coin in _coins.Where(coin => !coin.Taken && coin.Bounds.Intersects(box)))
         {
             coin.Taken = true;
+            // Panned towards the coin's side of the view, a little higher for each coin in a row.
+            var pan = Math.Clamp((coin.Centre.X - Game.Camera.X - Game.Camera.WorldWidth / 2f) / Game.Camera.WorldWidth * 1.5f, -1f, 1f);
+            Game.Audio.Play(CoinSound, volume: 0.8f, pan: pan, pitch: 1f + 0.05f * _coins.Count(c => c.Taken));
             Burst(coin.Centre, Color.FromHex("#ffd740"), 12);
             _fadingCoins.Add(new Spark(coin.Centre, new Vector2(0, -90f), 0.6f, Color.White));
             var taken = _coins.Count(c => c.Taken);
@@ -263,6 +273,7 @@ internal sealed class LevelScene : Scene
             {
                 Log.Info($"{_name} complete in {_levelTime:0.0} s! On to {_next}.");
                 Burst(_flag.Center, Color.FromHex("#69f0ae"), 40);
+                Game.Audio.Play(WinSound);
                 _winTimer = 1.5f;
             }
             else if (_flagHintCooldown <= 0f)

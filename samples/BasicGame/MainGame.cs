@@ -32,6 +32,8 @@ public sealed class MainGame : Game
     public override void Load()
     {
         Log.Info("BasicGame: arrows/WASD to move, Space to jump, click to drop a crate, F1 for colliders, Z to zoom, P to pause.");
+        // Streamed from disk and looped; it fades in so the first frame does not start with a jolt.
+        Audio.PlayMusic("assets/sounds/music.ogg", loop: true, volume: 0.5f, fadeInSeconds: 1f);
     }
 
     public override void Update(float deltaTime)
@@ -52,6 +54,7 @@ public sealed class MainGame : Game
         if (Input.WasPressed(Key.P) || Input.WasPressed(Key.Escape))
         {
             _mode = Mode.Paused;
+            Audio.PauseMusic(0.3f);
             _pauseSelection = 0;
             Log.Info("Paused.");
             return;
@@ -82,11 +85,17 @@ public sealed class MainGame : Game
         else if (_mode == Mode.Paused) DrawPauseMenu(graphics.Screen);
     }
 
+    private void Resume()
+    {
+        _mode = Mode.Playing;
+        Audio.ResumeMusic(0.3f);
+    }
+
     private void UpdatePauseMenu()
     {
         if (Input.WasPressed(Key.P) || Input.WasPressed(Key.Escape))
         {
-            _mode = Mode.Playing;
+            Resume();
             return;
         }
         if (Input.WasPressed(Key.Up) || Input.WasPressed(Key.W)) _pauseSelection = (_pauseSelection + PauseItems.Length - 1) % PauseItems.Length;
@@ -95,10 +104,10 @@ public sealed class MainGame : Game
         switch (PauseItems[_pauseSelection])
         {
             case "Resume":
-                _mode = Mode.Playing;
+                Resume();
                 break;
             case "Restart level":
-                _mode = Mode.Playing;
+                Resume();
                 LoadScene(CurrentSceneName!);
                 break;
             case "Quit":

@@ -69,6 +69,13 @@ internal sealed class LineWriter
 
     public void End() => _buffer.Append('\n');
 
+    /// <summary>Moves everything another writer holds to the end of this one.</summary>
+    public void TakeFrom(LineWriter other)
+    {
+        _buffer.Append(other._buffer);
+        other._buffer.Clear();
+    }
+
     public void FlushTo(TextWriter output)
     {
         if (_buffer.Length > 0)

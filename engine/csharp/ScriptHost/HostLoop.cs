@@ -20,7 +20,7 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw", "frames" };
+    internal static readonly string[] Extensions = { "draw", "frames", "audio" };
 
     private readonly TextReader _input;
     private readonly TextWriter _output;
@@ -84,6 +84,7 @@ internal sealed class HostLoop
         {
             RunGame(() => _runner.Frame(delta, keys, mouse, buttons, _graphics));
         }
+        _runner.Game.Audio.DrainTo(_lines);
         if (!_gameFailed) _graphics.Camera(_runner.Game.Camera);
         if (_runner.Game.QuitRequested && !_quitSent)
         {

@@ -50,6 +50,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     }
 
     if (!scriptRuntime.Start(scriptConfig)) return 1;
+    if (!StartAudio(config, options)) return 1;
     // A host that never says STARTED still gets its frames.
     scriptRuntime.SendStart();
 
@@ -57,12 +58,26 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     LogInfo("Running project: " + config.name);
     const bool failed = MainLoop(config, options);
     scriptRuntime.Shutdown();
+    if (!audio.Stop()) return 1;
 
     if (!options.screenshot.empty() && !WritePng(options.screenshot, renderer.Pixels())) {
         LogError("Could not write the screenshot: " + PathToString(options.screenshot));
         return 1;
     }
     return failed ? kExitGameFailed : 0;
+}
+
+bool Application::StartAudio(const ProjectConfig& config, const CommandLine& options) {
+    // A host that did not ask for sound gets none, and no device is touched for it;
+    // a capture still records the (silent) mix.
+    if (!scriptRuntime.Extensions().Has(Extension::Audio) && options.audioCapture.empty()) return true;
+    AudioOptions audioOptions;
+    audioOptions.headless = options.headless;
+    // Headless frames take no set time, so the mixer advances by the nominal frame
+    // time: the same frames give the same samples on any machine.
+    audioOptions.frameSeconds = 1.0 / (config.targetFps > 0 ? config.targetFps : 60);
+    audioOptions.capturePath = options.audioCapture;
+    return audio.Start(audioOptions, options.headless ? nullptr : CreatePlatformAudioDevice());
 }
 
 std::optional<ErrorScreen> Application::FailureScreen() const {
@@ -94,6 +109,12 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
             renderer.DrawSnapshot(scriptRuntime.GetSnapshot());
         }
         renderer.Present();
+        // A stale snapshot (dead host, failed game) must not replay its sounds every frame.
+        if (!failure) {
+            const FrameSnapshot& snapshot = scriptRuntime.GetSnapshot();
+            audio.Submit(snapshot.audio, snapshot.strings);
+        }
+        audio.AdvanceFrame();
         ++framesRun;
         // Game.Quit() ends the loop as closing the window does.
         if (scriptRuntime.Process().QuitRequested()) break;

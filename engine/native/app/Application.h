@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/ErrorScreen.h"
 #include "app/FrameClock.h"
+#include "audio/AudioEngine.h"
 #include "platform/Window.h"
 #include "project/ProjectConfig.h"
 #include "render/Renderer.h"
@@ -33,12 +34,14 @@ private:
     // True when the loop ended on the error screen.
     bool MainLoop(const ProjectConfig& config, const CommandLine& options);
     std::optional<ErrorScreen> FailureScreen() const;
+    bool StartAudio(const ProjectConfig& config, const CommandLine& options);
 
     // Destroyed in reverse order: the script host is shut down first, the window last.
     std::unique_ptr<Window> window;
     Renderer renderer;
     FrameClock frameClock;
     ScriptRuntime scriptRuntime;
+    AudioEngine audio;  // stopped before the script host, so its capture is complete
 };
 
 }  // namespace Quorvane

@@ -62,6 +62,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
                 return false;
             }
             commandLine.screenshot = value;
+        } else if (name == "--audio-capture") {
+            std::string value;
+            if (!takeValue(value) || value.empty()) {
+                error = "--audio-capture needs the name of a WAV file to write.";
+                return false;
+            }
+            commandLine.audioCapture = value;
         } else {
             error = "Unknown option: " + argument + " (see --help).";
             return false;
@@ -84,7 +91,9 @@ std::string UsageText() {
            "  --version          show the version and exit\n"
            "  --headless         run without a window (drawing still happens off screen)\n"
            "  --frames N         stop after N frames, as if the window had been closed\n"
-           "  --screenshot FILE  write the last drawn frame to FILE as PNG\n";
+           "  --screenshot FILE  write the last drawn frame to FILE as PNG\n"
+           "  --audio-capture FILE\n"
+           "                     write everything the mixer produced to FILE (WAV, 48 kHz stereo float)\n";
 }
 
 }  // namespace Quorvane

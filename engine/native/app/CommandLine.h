@@ -14,6 +14,7 @@ struct CommandLine {
     bool headless = false;
     std::optional<std::int64_t> frames;  // end the loop after this many frames
     std::filesystem::path screenshot;    // empty: no screenshot
+    std::filesystem::path audioCapture;  // empty: no capture of the mixed sound
 };
 
 // False with a message in error when an option is unknown or lacks its value.

@@ -1,5 +1,6 @@
 #include <string_view>
 
+#include "scripting/AudioLines.h"
 #include "scripting/DrawLines.h"
 #include "scripting/FrameLines.h"
 #include "scripting/WireProtocol.h"
@@ -26,6 +27,7 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"QUIT", Extension::Frames, ParseQuitLine},
     {"GAME_FAILED|", Extension::Frames, ParseGameFailedLine},
     {"GAME_STACK|", Extension::Frames, ParseGameStackLine},
+    {"XAUDIO_", Extension::Audio, ParseAudioLine},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audio/AudioCommand.h"
 #include "project/ProjectConfig.h"
 #include "render/DrawTypes.h"
 
@@ -85,6 +86,7 @@ struct FrameSnapshot {
     std::vector<ColliderCommand> colliders;
     std::vector<DrawItem> items;  // extended drawables, in arrival order
     std::string strings;          // the bytes behind the items' TextRefs
+    std::vector<AudioCommand> audio;  // "audio" extension, applied when the frame is rendered
 
     TextRef AddString(std::string_view text) {
         const TextRef ref{static_cast<std::uint32_t>(strings.size()), static_cast<std::uint32_t>(text.size())};
@@ -101,6 +103,7 @@ struct FrameSnapshot {
         colliders.clear();
         items.clear();
         strings.clear();
+        audio.clear();
     }
 };
 

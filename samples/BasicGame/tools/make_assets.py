@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Draws BasicGame's images as pixel art and writes them as PNG files.
+"""Draws BasicGame's images as pixel art and writes them as PNG files, and
+synthesises its sounds (jump, coin, crate, win and a looping music track) as WAV
+files, with Ogg Vorbis copies made by oggenc (Debian's vorbis-tools) when present.
 
 Run from anywhere: python3 samples/BasicGame/tools/make_assets.py
 The folders are numbered because sprites are drawn in the order of their texture
@@ -7,7 +9,10 @@ paths: background first, actors last.
 """
 import math
 import os
+import random
+import shutil
 import struct
+import subprocess
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -194,6 +199,116 @@ def cloud(width=48, height=24):
     return rows
 
 
+RATE = 22050
+
+
+def write_wav(path, samples, rate=RATE):
+    """samples: floats in [-1, 1], mono; written as 16-bit PCM."""
+    data = b"".join(struct.pack("<h", int(round(max(-1.0, min(1.0, v)) * 32767))) for v in samples)
+    header = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVE"
+    header += b"fmt " + struct.pack("<IHHIIHH", 16, 1, 1, rate, rate * 2, 2, 16)
+    header += b"data" + struct.pack("<I", len(data))
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(header + data)
+
+
+def write_ogg(wav_path):
+    """The Ogg copy of a WAV file; skipped with a note when oggenc is missing."""
+    if shutil.which("oggenc") is None:
+        print("make_assets: oggenc not found (apt-get install vorbis-tools); Ogg files not written")
+        return
+    ogg_path = os.path.splitext(wav_path)[0] + ".ogg"
+    subprocess.run(["oggenc", "-Q", "-q", "3", "--serial", "1", "-o", ogg_path, wav_path], check=True)
+
+
+def envelope(t, length, attack=0.005, release=0.03):
+    """Short attack and release ramps, so a sound never starts or ends with a click."""
+    return max(0.0, min(1.0, t / attack, (length - t) / release))
+
+
+def tone(length, frequency, volume=0.5, wave="square", attack=0.005, release=0.03):
+    """frequency: a number or a function of time (a sweep)."""
+    out = []
+    phase = 0.0
+    for i in range(int(length * RATE)):
+        t = i / RATE
+        f = frequency(t) if callable(frequency) else frequency
+        phase += f / RATE
+        p = phase % 1.0
+        if wave == "square":
+            v = 1.0 if p < 0.5 else -1.0
+        elif wave == "triangle":
+            v = 4.0 * abs(p - 0.5) - 1.0
+        else:
+            v = math.sin(2.0 * math.pi * p)
+        out.append(v * volume * envelope(t, length, attack, release))
+    return out
+
+
+def concat(*parts):
+    return [v for part in parts for v in part]
+
+
+def jump_sound():
+    return tone(0.18, lambda t: 320.0 + 900.0 * t / 0.18, 0.35, "square")
+
+
+def coin_sound():
+    return concat(tone(0.07, 988.0, 0.35, "square", release=0.01), tone(0.25, 1319.0, 0.35, "square"))
+
+
+def crate_sound():
+    noise = random.Random(7)
+    length = 0.16
+    out = []
+    low = 0.0
+    for i in range(int(length * RATE)):
+        t = i / RATE
+        low += (noise.uniform(-1.0, 1.0) - low) * 0.2  # a dull thud: low-passed noise
+        body = math.sin(2.0 * math.pi * (110.0 - 200.0 * t) * t)
+        out.append((low * 0.7 + body * 0.5) * 0.8 * envelope(t, length, 0.002, 0.12))
+    return out
+
+
+def win_sound():
+    notes = [523.25, 659.25, 783.99, 1046.5]
+    return concat(*[tone(0.12 if i < 3 else 0.5, f, 0.3, "square") for i, f in enumerate(notes)])
+
+
+def music_track():
+    """Eight bars at 120 bpm, 16 s; the last note ends before the loop point, so the
+    track loops without a seam."""
+    beat = 0.5
+    bass = [110.0, 110.0, 146.83, 146.83, 130.81, 130.81, 98.0, 123.47]
+    melody = [440.0, 523.25, 587.33, 659.25, 587.33, 523.25, 440.0, 392.0,
+              440.0, 523.25, 587.33, 783.99, 659.25, 587.33, 523.25, 440.0]
+    length = len(bass) * 4 * beat
+    out = [0.0] * int(length * RATE)
+
+    def add(start, part):
+        first = int(start * RATE)
+        for i, v in enumerate(part):
+            if first + i < len(out):
+                out[first + i] += v
+
+    for bar, f in enumerate(bass):
+        for b in range(4):
+            add((bar * 4 + b) * beat, tone(beat * 0.9, f, 0.18, "triangle", release=0.05))
+    for n, f in enumerate(melody * 2):
+        add(n * beat, tone(beat * 0.8, f, 0.1, "square", release=0.08))
+    return out
+
+
+def sounds():
+    folder = os.path.join(ASSETS, "sounds")
+    for name, samples in [("jump", jump_sound()), ("coin", coin_sound()), ("crate", crate_sound()),
+                          ("win", win_sound()), ("music", music_track())]:
+        path = os.path.join(folder, name + ".wav")
+        write_wav(path, samples)
+        write_ogg(path)
+
+
 def main():
     write_png(os.path.join(ASSETS, "0_sky", "cloud.png"), 48, 24, cloud())
     write_png(os.path.join(ASSETS, "1_world", "brick.png"), 16, 16, from_art(BRICK, BRICK_PALETTE))
@@ -203,6 +318,7 @@ def main():
     write_png(os.path.join(ASSETS, "2_items", "flag.png"), 16, 16, from_art(FLAG, FLAG_PALETTE))
     write_png(os.path.join(ASSETS, "3_actors", "player.png"), 16, 19, from_art(PLAYER, PLAYER_PALETTE))
     write_png(os.path.join(ASSETS, "3_actors", "player_sheet.png"), 64, 19, player_sheet())
+    sounds()
 
 
 if __name__ == "__main__":

@@ -1,0 +1,73 @@
+#include <SDL.h>
+
+#include "audio/AudioDevice.h"
+#include "audio/Sound.h"
+
+namespace Quorvane {
+namespace {
+
+constexpr int kDeviceFrames = 512;  // about 11 ms at 48 kHz
+
+class SdlAudioDevice final : public AudioDevice {
+public:
+    ~SdlAudioDevice() override { Close(); }
+
+    bool Open(AudioRing& ring, std::string& error) override {
+        Close();
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            error = SDL_GetError();
+            return false;
+        }
+        started = true;
+        source = &ring;
+        SDL_AudioSpec want{};
+        want.freq = kMixRate;
+        want.format = AUDIO_F32SYS;
+        want.channels = kMixChannels;
+        want.samples = kDeviceFrames;
+        want.callback = &SdlAudioDevice::Pull;
+        want.userdata = this;
+        // No changes allowed: SDL converts to whatever the hardware takes.
+        SDL_AudioSpec have{};
+        device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device == 0) {
+            error = SDL_GetError();
+            Close();
+            return false;
+        }
+        bufferFrames = have.samples;
+        SDL_PauseAudioDevice(device, 0);
+        return true;
+    }
+
+    void Close() override {
+        if (device != 0) SDL_CloseAudioDevice(device);
+        device = 0;
+        if (started) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        started = false;
+        source = nullptr;
+    }
+    int BufferFrames() const override { return bufferFrames; }
+    const char* Name() const override { return "sdl"; }
+
+private:
+    // SDL's audio thread: never waits, never allocates.
+    static void SDLCALL Pull(void* userdata, Uint8* stream, int bytes) {
+        auto* self = static_cast<SdlAudioDevice*>(userdata);
+        auto* out = reinterpret_cast<float*>(stream);
+        const std::size_t frames = static_cast<std::size_t>(bytes) / (sizeof(float) * kMixChannels);
+        const std::size_t got = self->source->Read(out, frames);
+        SDL_memset(out + got * kMixChannels, 0, (frames - got) * kMixChannels * sizeof(float));
+    }
+
+    bool started = false;
+    SDL_AudioDeviceID device = 0;
+    AudioRing* source = nullptr;
+    int bufferFrames = kDeviceFrames;
+};
+
+}  // namespace
+
+std::unique_ptr<AudioDevice> CreatePlatformAudioDevice() { return std::make_unique<SdlAudioDevice>(); }
+
+}  // namespace Quorvane

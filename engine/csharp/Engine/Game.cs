@@ -15,6 +15,8 @@ public abstract class Game
 
     /// <summary>Keyboard and mouse of the current frame.</summary>
     public Input Input { get; } = new();
+    /// <summary>The window: title, fullscreen, cursor, size and focus.</summary>
+    public GameWindow Window { get; } = new();
     /// <summary>The camera; its state is sent to the runtime every frame.</summary>
     public Camera Camera { get; } = new();
     /// <summary>What the runtime started the game with.</summary>

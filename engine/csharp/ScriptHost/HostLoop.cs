@@ -19,7 +19,7 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw" };
+    internal static readonly string[] Extensions = { "draw", "input" };
 
     private readonly TextReader _input;
     private readonly TextWriter _output;
@@ -50,6 +50,7 @@ internal sealed class HostLoop
             if (line == "SHUTDOWN") break;
             if (line == "START") HandleStart();
             else if (line.StartsWith("FRAME|", StringComparison.Ordinal)) HandleFrame(line);
+            else if (InputLines.Handle(line, _runner.Game)) continue;
             else if (line.Length > 0) Log.Warn($"Script host ignored an unknown command: {line}");
             Flush();
         }
@@ -82,6 +83,7 @@ internal sealed class HostLoop
             Guard($"Frame {_runner.Game.FrameNumber + 1}", () => _runner.Frame(delta, keys, mouse, buttons, _graphics));
         }
         _graphics.Camera(_runner.Game.Camera);
+        _runner.Game.Window.WriteRequests(_lines);
         _lines.Raw("END_FRAME");
     }
 

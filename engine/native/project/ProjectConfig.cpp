@@ -136,6 +136,16 @@ bool LoadProject(const std::filesystem::path& projectPath, ProjectConfig& config
         window.width = ReadJsonInt(json, "width", window.width);
         window.height = ReadJsonInt(json, "height", window.height);
         window.title = ReadJsonString(json, "title", window.title);
+        const std::string scaleMode = ReadJsonString(json, "scaleMode", "none");
+        if (const auto mode = ParseScaleMode(scaleMode)) {
+            window.scaleMode = *mode;
+        } else {
+            LogWarn("Unknown scaleMode \"" + scaleMode + "\" in project.json; using \"none\" (the others are "
+                    "\"letterbox\", \"integer\" and \"stretch\").");
+        }
+        window.resizable = ReadJsonBool(json, "resizable", window.resizable);
+        window.fullscreen = ReadJsonBool(json, "fullscreen", window.fullscreen);
+        window.cursorVisible = ReadJsonBool(json, "cursorVisible", window.cursorVisible);
         config.backgroundColor = ParseColor(ReadJsonString(json, "backgroundColor", "#12141a"), config.backgroundColor);
         config.pixelPerfect = ReadJsonBool(json, "pixelPerfect", config.pixelPerfect);
         config.targetFps = ReadJsonInt(json, "targetFps", config.targetFps);

@@ -1,6 +1,7 @@
 #include <string_view>
 
 #include "scripting/DrawLines.h"
+#include "scripting/InputLines.h"
 #include "scripting/WireProtocol.h"
 
 namespace Quorvane {
@@ -21,6 +22,10 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"XDEBUG_RECT|", Extension::Draw, ParseExtendedDebugRectLine},
     {"XSPRITE|", Extension::Draw, ParseExtendedSpriteLine},
     {"XTEXT|", Extension::Draw, ParseTextLine},
+    {"XTITLE|", Extension::Input, ParseTitleLine},
+    {"XFULLSCREEN|", Extension::Input, ParseFullscreenLine},
+    {"XCURSOR|", Extension::Input, ParseCursorLine},
+    {"XFULLSCREEN_TOGGLE|", Extension::Input, ParseFullscreenToggleLine},
 };
 
 }  // namespace

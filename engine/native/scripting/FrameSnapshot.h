@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,14 @@ struct DrawItem {
     TextRef text;  // UTF-8, line breaks as '\n'
 };
 
+// Window changes a host asked for this frame ("input" extension); unset: no change.
+struct WindowRequests {
+    std::optional<std::string> title;
+    std::optional<bool> fullscreen;
+    std::optional<bool> cursorVisible;
+    std::optional<bool> fullscreenToggle;
+};
+
 // One frame of script output. The lists are emptied each frame; the camera is kept.
 struct FrameSnapshot {
     CameraState camera;
@@ -85,6 +94,7 @@ struct FrameSnapshot {
     std::vector<ColliderCommand> colliders;
     std::vector<DrawItem> items;  // extended drawables, in arrival order
     std::string strings;          // the bytes behind the items' TextRefs
+    WindowRequests window;
 
     TextRef AddString(std::string_view text) {
         const TextRef ref{static_cast<std::uint32_t>(strings.size()), static_cast<std::uint32_t>(text.size())};
@@ -101,6 +111,7 @@ struct FrameSnapshot {
         colliders.clear();
         items.clear();
         strings.clear();
+        window = {};
     }
 };
 

@@ -10,6 +10,7 @@
 #include "platform/Window.h"
 #include "platform/sdl/SdlGamepads.h"
 #include "platform/sdl/SdlKeyMap.h"
+#include "platform/sdl/SdlWindowManager.h"
 
 namespace Quorvane {
 namespace {
@@ -64,10 +65,31 @@ public:
         if (window != nullptr) SDL_SetWindowTitle(window, utf8.c_str());
     }
     void SetFullscreen(bool on) override {
-        if (window != nullptr) SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        if (window == nullptr || on == IsFullscreen()) return;
+        if (HasWindowManager(window)) {
+            SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+            return;
+        }
+        // Nobody answers the fullscreen request on a bare X server (kiosks, Xvfb):
+        // cover the display with the window ourselves, and put it back after.
+        if (on) {
+            SDL_GetWindowPosition(window, &windowedX, &windowedY);
+            SDL_GetWindowSize(window, &windowedW, &windowedH);
+            SDL_Rect bounds{};
+            if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &bounds) != 0) return;
+            SDL_SetWindowBordered(window, SDL_FALSE);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+            SDL_SetWindowSize(window, bounds.w, bounds.h);
+            SDL_RaiseWindow(window);
+        } else {
+            SDL_SetWindowBordered(window, SDL_TRUE);
+            SDL_SetWindowSize(window, windowedW, windowedH);
+            SDL_SetWindowPosition(window, windowedX, windowedY);
+        }
+        coveringDisplay = on;
     }
     bool IsFullscreen() const override {
-        return window != nullptr && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+        return window != nullptr && (coveringDisplay || (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0);
     }
     void SetCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
     void SetResizable(bool resizable) override {
@@ -223,6 +245,8 @@ private:
     bool closeRequested = false;
     bool focused = true;  // until the system says otherwise
     bool fullscreenToggle = false;
+    bool coveringDisplay = false;  // fullscreen without a window manager
+    int windowedX = 0, windowedY = 0, windowedW = 0, windowedH = 0;
     ScaleMode scaleMode = ScaleMode::None;
     ClientSize logical;
     SDL_Surface* frameSurface = nullptr;  // wraps the last frame's pixels for scaled blits

@@ -280,11 +280,18 @@ TEST_P(ScaleModes, ThePictureFollowsTheWindowAndClicksLandOnLogicalPixels) {
     const std::string id = WaitForWindow(runtime);
     ASSERT_FALSE(id.empty());
 
+    // XGetImage needs the whole window on the screen.
+    Tool({"xdotool", "windowmove", id, "0", "0"});
     for (const Layout& layout : param.layouts) {
         SCOPED_TRACE(std::string(param.mode) + " " + std::to_string(layout.windowW) + "x" + std::to_string(layout.windowH));
-        Tool({"xdotool", "windowsize", id, std::to_string(layout.windowW), std::to_string(layout.windowH)});
-        Sleep(600);
+        const auto wanted = std::make_pair(layout.windowW, layout.windowH);
+        for (int attempt = 0; attempt < 5 && WindowSize(id) != wanted; ++attempt) {
+            Tool({"xdotool", "windowsize", id, std::to_string(layout.windowW), std::to_string(layout.windowH)});
+            Sleep(600);
+        }
+        ASSERT_EQ(WindowSize(id), wanted) << "the window could not be resized";
         const std::filesystem::path shot = project.cwd.Path() / "shot.ppm";
+        std::filesystem::remove(shot);
         Tool({X_GRAB_EXE, id, shot.string()});
         const Picture picture = ReadPpm(shot);
         ASSERT_EQ(picture.width, layout.windowW);

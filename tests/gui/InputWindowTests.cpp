@@ -391,3 +391,75 @@ TEST(InputWindow, VirtualGamepadsConnectAndDisconnectTheFrameTheyHappen) {
     ASSERT_EQ(pads(35).size(), 1u);
     EXPECT_EQ(pads(35)[0].rfind("XPAD|1|", 0), 0u) << "the other pad keeps its slot";
 }
+
+TEST(InputWindow, FocusLossReleasesHeldKeysAndTellsTheHost) {
+    NEEDS_DISPLAY();
+    FakeHostProject project(R"({"mainClass": "M", "width": 320, "height": 240, "targetFps": 60})",
+                            "pre_ready=EXTENSIONS|input");
+    BackgroundProcess runtime({QUORVANE_EXE, "game"}, project.options);
+    const std::string id = WaitForWindow(runtime);
+    ASSERT_FALSE(id.empty());
+    std::string root = Tool({"xdotool", "search", "--maxdepth", "0", "--name", ""});
+    if (root.empty()) root = "0";
+    Tool({"xdotool", "windowfocus", id});
+    Sleep(300);
+    Tool({"xdotool", "keydown", "a"});
+    Sleep(300);
+    // The key comes up while another window has the keyboard: we never hear of it.
+    // The pointer leaves too, or a focused root would pass the keys on to the window under it.
+    Tool({"xdotool", "mousemove", "0", "0"});
+    Tool({"xdotool", "windowfocus", Split(root, '\n').front()});
+    Sleep(400);
+    Tool({"xdotool", "keyup", "a"});
+    Sleep(100);
+    Tool({"xdotool", "windowfocus", id});
+    Sleep(400);
+    Tool({WM_CLOSE_EXE, id});
+    EXPECT_EQ(runtime.Wait(10).exitCode, 0);
+
+    // Phases of the focus field: focused, unfocused, focused again.
+    std::vector<std::string> phases;
+    bool heldWhileUnfocused = false, heldBefore = false;
+    for (const HostFrame& frame : HostFrames(project.record)) {
+        const auto input = frame.Input();
+        ASSERT_EQ(input.size(), 8u);
+        if (phases.empty() || phases.back() != input[3]) phases.push_back(input[3]);
+        const bool held = ("," + Split(frame.frame, '|').at(2) + ",").find(",65,") != std::string::npos;
+        if (input[3] == "1" && phases.size() == 1) heldBefore = heldBefore || held;
+        if (input[3] == "0") heldWhileUnfocused = heldWhileUnfocused || held;
+    }
+    EXPECT_EQ(phases, (std::vector<std::string>{"1", "0", "1"}));
+    EXPECT_TRUE(heldBefore) << "the key was held while focused";
+    EXPECT_FALSE(heldWhileUnfocused) << "the key was released with the focus";
+}
+
+TEST(InputWindow, BasicGameStartsAndPausesFromAGamepadAndPausesOnFocusLoss) {
+    NEEDS_DISPLAY();
+    ProcessOptions options;
+    options.workingDirectory = QUORVANE_SOURCE_DIR;
+    options.env["DOTNET_ROOT"] = std::nullopt;
+    // Start on the title screen starts the game, Start again pauses, B resumes.
+    options.env["QUORVANE_TEST_VIRTUAL_GAMEPADS"] =
+        "20 connect; 40 press 0 Start; 45 release 0 Start; 80 press 0 Start; 85 release 0 Start; 120 press 0 B;"
+        "125 release 0 B; 130 axis 0 leftx 1";
+    BackgroundProcess game({QUORVANE_EXE}, options);
+    const std::string id = WaitForWindow(game);
+    ASSERT_FALSE(id.empty());
+    Tool({"xdotool", "windowfocus", id});
+    Sleep(8000);  // well past frame 130 at 120 frames a second, even on a loaded machine
+    std::string root = Tool({"xdotool", "search", "--maxdepth", "0", "--name", ""});
+    Tool({"xdotool", "windowfocus", root.empty() ? "0" : Split(root, '\n').front()});
+    Sleep(1500);
+    Tool({WM_CLOSE_EXE, id});
+    const ProcessResult result = game.Wait(20);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string& out = result.out;
+    const auto started = out.find("[Info] Game started.");
+    const auto paused = out.find("[Info] Paused.\n");
+    const auto focusPause = out.find("[Info] Paused: the window lost the focus.");
+    ASSERT_NE(started, std::string::npos) << out;
+    ASSERT_NE(paused, std::string::npos) << out;
+    ASSERT_NE(focusPause, std::string::npos) << out;
+    EXPECT_LT(started, paused);
+    EXPECT_LT(paused, focusPause);
+}

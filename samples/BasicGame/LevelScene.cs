@@ -136,7 +136,10 @@ internal sealed class LevelScene : Scene
     {
         _levelTime += deltaTime;
         _flagHintCooldown -= deltaTime;
-        if (Input.WasPressed(Key.Space) || Input.WasPressed(Key.Up) || Input.WasPressed(Key.W)) _jumpBuffer = JumpBufferSeconds;
+        if (Input.WasPressed(Key.Space) || Input.WasPressed(Key.Up) || Input.WasPressed(Key.W) || Pads.Pressed(Input, GamepadButton.A))
+        {
+            _jumpBuffer = JumpBufferSeconds;
+        }
         else _jumpBuffer -= deltaTime;
 
         HandleMouse();
@@ -191,7 +194,7 @@ internal sealed class LevelScene : Scene
             _velocity = Vector2.Zero;
             return;
         }
-        var direction = Input.Axis(Key.Left, Key.Right) + Input.Axis(Key.A, Key.D);
+        var direction = Input.Axis(Key.Left, Key.Right) + Input.Axis(Key.A, Key.D) + Pads.Horizontal(Input);
         direction = Math.Clamp(direction, -1f, 1f);
         if (direction != 0f) _facingLeft = direction < 0f;
         var target = direction * RunSpeed;
@@ -207,7 +210,7 @@ internal sealed class LevelScene : Scene
             _coyote = 0f;
         }
         // Releasing the jump key early makes a short hop.
-        var jumpHeld = Input.IsDown(Key.Space) || Input.IsDown(Key.Up) || Input.IsDown(Key.W);
+        var jumpHeld = Input.IsDown(Key.Space) || Input.IsDown(Key.Up) || Input.IsDown(Key.W) || Pads.Down(Input, GamepadButton.A);
         if (!jumpHeld && _velocity.Y < -250f) _velocity.Y = -250f;
         _velocity.Y = MathF.Min(_velocity.Y + Gravity * dt, MaxFallSpeed);
 

@@ -31,7 +31,7 @@ public sealed class MainGame : Game
 
     public override void Load()
     {
-        Log.Info("BasicGame: arrows/WASD to move, Space to jump, click to drop a crate, F1 for colliders, Z to zoom, P to pause.");
+        Log.Info("BasicGame: arrows/WASD or a gamepad to move, Space or A to jump, click to drop a crate, F1 for colliders, Z to zoom, P or Start to pause.");
         // Streamed from disk and looped; it fades in so the first frame does not start with a jolt.
         Audio.PlayMusic("assets/sounds/music.ogg", loop: true, volume: 0.5f, fadeInSeconds: 1f);
     }
@@ -41,7 +41,8 @@ public sealed class MainGame : Game
         switch (_mode)
         {
             case Mode.Title:
-                if (Input.WasPressed(Key.Enter) || Input.WasPressed(Key.Space))
+                if (Input.WasPressed(Key.Enter) || Input.WasPressed(Key.Space) ||
+                    Pads.Pressed(Input, GamepadButton.A) || Pads.Pressed(Input, GamepadButton.Start))
                 {
                     _mode = Mode.Playing;
                     Log.Info("Game started.");
@@ -51,12 +52,13 @@ public sealed class MainGame : Game
                 UpdatePauseMenu();
                 return;
         }
-        if (Input.WasPressed(Key.P) || Input.WasPressed(Key.Escape))
+        // A game that keeps running behind another window loses lives nobody saw.
+        if (Input.WasPressed(Key.P) || Input.WasPressed(Key.Escape) || Pads.Pressed(Input, GamepadButton.Start) || !Window.Focused)
         {
             _mode = Mode.Paused;
             Audio.PauseMusic(0.3f);
             _pauseSelection = 0;
-            Log.Info("Paused.");
+            Log.Info(Window.Focused ? "Paused." : "Paused: the window lost the focus.");
             return;
         }
         if (Input.WasPressed(Key.F1) || Input.WasPressed(Key.C))
@@ -93,14 +95,23 @@ public sealed class MainGame : Game
 
     private void UpdatePauseMenu()
     {
-        if (Input.WasPressed(Key.P) || Input.WasPressed(Key.Escape))
+        // Resuming needs the focus back: a key pressed elsewhere never reaches us anyway.
+        if (!Window.Focused) return;
+        if (Input.WasPressed(Key.P) || Input.WasPressed(Key.Escape) || Pads.Pressed(Input, GamepadButton.Start) ||
+            Pads.Pressed(Input, GamepadButton.B))
         {
             Resume();
             return;
         }
-        if (Input.WasPressed(Key.Up) || Input.WasPressed(Key.W)) _pauseSelection = (_pauseSelection + PauseItems.Length - 1) % PauseItems.Length;
-        if (Input.WasPressed(Key.Down) || Input.WasPressed(Key.S)) _pauseSelection = (_pauseSelection + 1) % PauseItems.Length;
-        if (!Input.WasPressed(Key.Enter) && !Input.WasPressed(Key.Space)) return;
+        if (Input.WasPressed(Key.Up) || Input.WasPressed(Key.W) || Pads.Pressed(Input, GamepadButton.DPadUp))
+        {
+            _pauseSelection = (_pauseSelection + PauseItems.Length - 1) % PauseItems.Length;
+        }
+        if (Input.WasPressed(Key.Down) || Input.WasPressed(Key.S) || Pads.Pressed(Input, GamepadButton.DPadDown))
+        {
+            _pauseSelection = (_pauseSelection + 1) % PauseItems.Length;
+        }
+        if (!Input.WasPressed(Key.Enter) && !Input.WasPressed(Key.Space) && !Pads.Pressed(Input, GamepadButton.A)) return;
         switch (PauseItems[_pauseSelection])
         {
             case "Resume":
@@ -142,7 +153,7 @@ public sealed class MainGame : Game
             screen.DrawText(label, width / 2, height / 2 - 10 + i * 44, 30,
                 selected ? Color.FromHex("#ffd740") : Color.White.WithAlpha(190), TextAlign.Center);
         }
-        screen.DrawText("Up/Down and Enter; P or Escape resumes", width / 2, height / 2 + 110, 18,
+        screen.DrawText("Up/Down and Enter (pad: d-pad and A); P, Escape or Start resumes", width / 2, height / 2 + 110, 18,
             Color.White.WithAlpha(150), TextAlign.Center);
     }
 }

@@ -2,6 +2,7 @@
 // QUORVANE_FAKE_SCENARIO holds key=value pairs separated by ';':
 //   ready=never | ready_delay_ms=N | pre_ready=L~L | stderr=TEXT | flood=BYTES | exit_before_ready=1
 //   started=never | frame_reply=L~L ("{n}" becomes the frame number)
+//   reply_at_N=L~L (sent after frame N's frame_reply)
 //   frame_delay_ms=N | end_frame=never | die_after_frames=N | shutdown=ignore
 //   slow_frame=N;slow_ms=M (only frame N is late) | crash=L~L (to stderr as it dies)
 //   exit_code=N | die_signal=N (how it dies after die_after_frames)
@@ -120,6 +121,7 @@ int main(int argc, char** argv) {
             Sleep(GetInt("frame_delay_ms", 0));
             if (frame == GetInt("slow_frame", -1)) Sleep(GetInt("slow_ms", 0));
             Send(Get("frame_reply"), frame);
+            Send(Get("reply_at_" + std::to_string(frame)), frame);
             if (Get("end_frame") != "never") std::fputs("END_FRAME\n", stdout);
             if (frame == GetInt("die_after_frames", -1)) {
                 std::fflush(stdout);

@@ -17,6 +17,8 @@ public abstract class Game
     public Input Input { get; } = new();
     /// <summary>Sound effects and music.</summary>
     public Audio Audio { get; } = new();
+    /// <summary>The window: title, fullscreen, cursor, size and focus.</summary>
+    public GameWindow Window { get; } = new();
     /// <summary>The camera; its state is sent to the runtime every frame.</summary>
     public Camera Camera { get; } = new();
     /// <summary>What the runtime started the game with.</summary>

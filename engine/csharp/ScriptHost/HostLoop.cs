@@ -20,7 +20,7 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw", "frames", "audio" };
+    internal static readonly string[] Extensions = { "draw", "frames", "audio", "input" };
 
     private readonly TextReader _input;
     private readonly TextWriter _output;
@@ -52,6 +52,7 @@ internal sealed class HostLoop
             if (line == "SHUTDOWN") break;
             if (line == "START") HandleStart();
             else if (line.StartsWith("FRAME|", StringComparison.Ordinal)) HandleFrame(line);
+            else if (InputLines.Handle(line, _runner.Game)) continue;
             else if (line.Length > 0) Log.Warn($"Script host ignored an unknown command: {line}");
             Flush();
         }
@@ -86,6 +87,7 @@ internal sealed class HostLoop
         }
         _runner.Game.Audio.DrainTo(_lines);
         if (!_gameFailed) _graphics.Camera(_runner.Game.Camera);
+        _runner.Game.Window.WriteRequests(_lines);
         if (_runner.Game.QuitRequested && !_quitSent)
         {
             _quitSent = true;

@@ -1,10 +1,12 @@
 #include "app/Application.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "app/ErrorScreen.h"
 #include "app/Log.h"
 #include "project/ScriptHostConfig.h"
+#include "scripting/InputLines.h"
 
 namespace Quorvane {
 
@@ -29,6 +31,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     if (!renderer.Initialize(*window, options.headless ? CreateSoftwareCanvas() : CreatePlatformCanvas(*window))) return 1;
     renderer.SetTextureRoot(config.projectRoot);
     renderer.SetPixelPerfect(config.pixelPerfect);
+    ApplyWindowSettings(settings);
 
     ScriptHostConfig scriptConfig;
     scriptConfig.projectRoot = config.projectRoot;
@@ -99,14 +102,20 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
         // A dead host answers nothing; a failed game's host stays alive (and
         // answers its frames) in case the game is mended and loaded again.
-        if (!scriptRuntime.Process().HostDied()) scriptRuntime.RunFrame(delta);
+        if (!scriptRuntime.Process().HostDied()) {
+            QueueInputLines(config, framesRun == 0);
+            scriptRuntime.RunFrame(delta);
+        }
         ProcessInputState().EndFrame();
+        ProcessInputState().ClearFrameEvents();
         if (!failure) failure = FailureScreen();
         if (failure) {
             DrawErrorScreen(renderer, *failure);
         } else {
+            const FrameSnapshot& snapshot = scriptRuntime.GetSnapshot();
+            ApplyWindowRequests(snapshot.window);
             renderer.BeginFrame(config.backgroundColor);
-            renderer.DrawSnapshot(scriptRuntime.GetSnapshot());
+            renderer.DrawSnapshot(snapshot);
         }
         renderer.Present();
         // A stale snapshot (dead host, failed game) must not replay its sounds every frame.
@@ -124,6 +133,40 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
     }
     return failure.has_value();
+}
+
+void Application::ApplyWindowSettings(const WindowSettings& settings) {
+    // Each only when it differs from the specified window, so a project without
+    // these keys gets exactly that window.
+    if (!settings.resizable) window->SetResizable(false);
+    if (settings.scaleMode != ScaleMode::None) {
+        window->SetScaling(settings.scaleMode, settings.width, settings.height);
+        renderer.SetFrameSize(ClientSize{std::max(settings.width, 1), std::max(settings.height, 1)});
+    }
+    if (!settings.cursorVisible) window->SetCursorVisible(false);
+    if (settings.fullscreen) window->SetFullscreen(true);
+}
+
+void Application::QueueInputLines(const ProjectConfig& config, bool firstFrame) {
+    if (!scriptRuntime.Extensions().Has(Extension::Input)) return;
+    // The shortcut is the window's behaviour for games that speak "input"; a host
+    // written to the base protocol gets its F11 key as before.
+    if (firstFrame) {
+        window->SetFullscreenToggle(true);
+        scriptRuntime.QueueLine(ComposeTitleLine(config.windowSettings.title));
+    }
+    const ClientSize size = window->GetClientSize();
+    const WindowStatus status{size.width, size.height, window->IsFullscreen(), window->IsFocused()};
+    std::string lines = ComposeInputLines(ProcessInputState(), status);
+    lines.pop_back();  // QueueLine adds the last line feed
+    scriptRuntime.QueueLine(lines);
+}
+
+void Application::ApplyWindowRequests(const WindowRequests& requests) {
+    if (requests.title) window->SetTitle(*requests.title);
+    if (requests.fullscreen) window->SetFullscreen(*requests.fullscreen);
+    if (requests.cursorVisible) window->SetCursorVisible(*requests.cursorVisible);
+    if (requests.fullscreenToggle) window->SetFullscreenToggle(*requests.fullscreenToggle);
 }
 
 }  // namespace Quorvane

@@ -35,6 +35,10 @@ private:
     bool MainLoop(const ProjectConfig& config, const CommandLine& options);
     std::optional<ErrorScreen> FailureScreen() const;
     bool StartAudio(const ProjectConfig& config, const CommandLine& options);
+    // The "input" extension and project.json's window keys.
+    void ApplyWindowSettings(const WindowSettings& settings);
+    void QueueInputLines(const ProjectConfig& config, bool firstFrame);
+    void ApplyWindowRequests(const WindowRequests& requests);
 
     // Destroyed in reverse order: the script host is shut down first, the window last.
     std::unique_ptr<Window> window;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/Presentation.h"
+
 namespace Quorvane {
 
 struct ClientSize {
@@ -35,6 +37,21 @@ public:
     virtual void Present(const PixelView& frame) = 0;
     // The platform handle (HWND on Windows), or null.
     virtual void* NativeHandle() const { return nullptr; }
+
+    // Window control for games that ask for it (the "input" extension and
+    // project.json). Each has a do-nothing default, so a backend without the
+    // feature still builds and runs.
+    virtual void SetTitle(const std::string& /*utf8*/) {}
+    virtual void SetFullscreen(bool /*on*/) {}  // desktop fullscreen
+    virtual bool IsFullscreen() const { return false; }
+    virtual void SetCursorVisible(bool /*visible*/) {}
+    virtual void SetResizable(bool /*resizable*/) {}
+    // Alt+Enter and F11 toggle fullscreen while this is on (off by default).
+    virtual void SetFullscreenToggle(bool /*enabled*/) {}
+    virtual bool IsFocused() const { return true; }
+    // Frames of the logical size are scaled into the window that way, and mouse
+    // positions are reported in logical pixels. ScaleMode::None: as specified.
+    virtual void SetScaling(ScaleMode /*mode*/, std::int32_t /*logicalWidth*/, std::int32_t /*logicalHeight*/) {}
 };
 
 // The desktop window of this platform.

@@ -162,6 +162,16 @@ bool LoadProject(const std::filesystem::path& projectPath, ProjectConfig& config
         window.width = ReadJsonInt(from("width"), "width", window.width);
         window.height = ReadJsonInt(from("height"), "height", window.height);
         window.title = ReadJsonString(from("title"), "title", window.title);
+        const std::string scaleMode = ReadJsonString(from("scaleMode"), "scaleMode", "none");
+        if (const auto mode = ParseScaleMode(scaleMode)) {
+            window.scaleMode = *mode;
+        } else {
+            LogWarn("Unknown scaleMode \"" + scaleMode + "\" in project.json; using \"none\" (the others are "
+                    "\"letterbox\", \"integer\" and \"stretch\").");
+        }
+        window.resizable = ReadJsonBool(from("resizable"), "resizable", window.resizable);
+        window.fullscreen = ReadJsonBool(from("fullscreen"), "fullscreen", window.fullscreen);
+        window.cursorVisible = ReadJsonBool(from("cursorVisible"), "cursorVisible", window.cursorVisible);
         config.backgroundColor = ParseColor(ReadJsonString(from("backgroundColor"), "backgroundColor", "#12141a"), config.backgroundColor);
         config.pixelPerfect = ReadJsonBool(from("pixelPerfect"), "pixelPerfect", config.pixelPerfect);
         config.targetFps = ReadJsonInt(from("targetFps"), "targetFps", config.targetFps);

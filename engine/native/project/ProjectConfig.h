@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/Presentation.h"
+
 namespace Quorvane {
 
 struct Color {
@@ -17,6 +19,11 @@ struct WindowSettings {
     std::int32_t width = 1280;
     std::int32_t height = 720;
     std::string title = "Quorvane";
+    // Beyond the base keys; their defaults keep the specified window.
+    ScaleMode scaleMode = ScaleMode::None;  // "scaleMode"
+    bool resizable = true;                  // "resizable"
+    bool fullscreen = false;                // "fullscreen": start in desktop fullscreen
+    bool cursorVisible = true;              // "cursorVisible"
 };
 
 struct ProjectConfig {

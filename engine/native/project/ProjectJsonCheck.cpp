@@ -27,7 +27,8 @@ constexpr KnownKey kKnownKeys[] = {
     {"title", Expect::Text},        {"backgroundColor", Expect::Colour}, {"pixelPerfect", Expect::Flag},
     {"targetFps", Expect::Whole},   {"enableFrameLimiter", Expect::Flag}, {"maxDeltaTime", Expect::Decimal},
     {"fixedPhysicsFps", Expect::Whole}, {"fixedDeltaTime", Expect::Decimal}, {"x", Expect::Decimal},
-    {"y", Expect::Decimal},
+    {"y", Expect::Decimal},          {"scaleMode", Expect::Text},       {"resizable", Expect::Flag},
+    {"fullscreen", Expect::Flag},    {"cursorVisible", Expect::Flag},
 };
 
 const KnownKey* FindKnown(std::string_view name) {

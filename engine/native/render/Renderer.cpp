@@ -57,7 +57,7 @@ bool Renderer::Initialize(Window& target, std::unique_ptr<Canvas> backend) {
 }
 
 void Renderer::BeginFrame(Color background) {
-    const ClientSize size = window->GetClientSize();
+    const ClientSize size = frameSize ? *frameSize : window->GetClientSize();
     canvas->Resize(std::max(size.width, 0), std::max(size.height, 0));
     canvas->FillRect(0, 0, canvas->Width(), canvas->Height(), background);
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +35,8 @@ public:
     bool Initialize(Window& window, std::unique_ptr<Canvas> canvas);
     void SetTextureRoot(std::filesystem::path root) { textureRoot = std::move(root); }
     void SetPixelPerfect(bool value) { pixelPerfect = value; }
+    // Under a scale mode frames keep the configured size whatever the window's.
+    void SetFrameSize(std::optional<ClientSize> size) { frameSize = size; }
 
     void BeginFrame(Color background);
     void SetCamera(const CameraState& state);
@@ -95,6 +98,7 @@ private:
     std::filesystem::path textureRoot;
     CameraState camera;
     bool pixelPerfect = true;
+    std::optional<ClientSize> frameSize;  // none: the window's client size
     std::unordered_map<std::string, std::unique_ptr<Texture>, KeyHash, std::equal_to<>> textures;
     std::unordered_set<std::string, KeyHash, std::equal_to<>> reportedMissing;
     // Kept between frames so that sorting a steady frame allocates nothing.

@@ -3,6 +3,7 @@
 #include "scripting/AudioLines.h"
 #include "scripting/DrawLines.h"
 #include "scripting/FrameLines.h"
+#include "scripting/InputLines.h"
 #include "scripting/WireProtocol.h"
 
 namespace Quorvane {
@@ -28,6 +29,10 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"GAME_FAILED|", Extension::Frames, ParseGameFailedLine},
     {"GAME_STACK|", Extension::Frames, ParseGameStackLine},
     {"XAUDIO_", Extension::Audio, ParseAudioLine},
+    {"XTITLE|", Extension::Input, ParseTitleLine},
+    {"XFULLSCREEN|", Extension::Input, ParseFullscreenLine},
+    {"XCURSOR|", Extension::Input, ParseCursorLine},
+    {"XFULLSCREEN_TOGGLE|", Extension::Input, ParseFullscreenToggleLine},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,14 @@ struct DrawItem {
     TextRef text;  // UTF-8, line breaks as '\n'
 };
 
+// Window changes a host asked for this frame ("input" extension); unset: no change.
+struct WindowRequests {
+    std::optional<std::string> title;
+    std::optional<bool> fullscreen;
+    std::optional<bool> cursorVisible;
+    std::optional<bool> fullscreenToggle;
+};
+
 // One frame of script output. The lists are emptied each frame; the camera is kept.
 struct FrameSnapshot {
     CameraState camera;
@@ -87,6 +96,7 @@ struct FrameSnapshot {
     std::vector<DrawItem> items;  // extended drawables, in arrival order
     std::string strings;          // the bytes behind the items' TextRefs
     std::vector<AudioCommand> audio;  // "audio" extension, applied when the frame is rendered
+    WindowRequests window;
 
     TextRef AddString(std::string_view text) {
         const TextRef ref{static_cast<std::uint32_t>(strings.size()), static_cast<std::uint32_t>(text.size())};
@@ -104,6 +114,7 @@ struct FrameSnapshot {
         items.clear();
         strings.clear();
         audio.clear();
+        window = {};
     }
 };
 

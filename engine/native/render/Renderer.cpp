@@ -358,12 +358,12 @@ Texture* Renderer::GetTexture(const std::filesystem::path& texturePath) {
         lookup = &resolved;
     }
     const std::string_view key = PathKey(*lookup, scratch);
-    if (const auto found = textures.find(key); found != textures.end()) return found->second.get();
+    if (const auto found = textures.find(key); found != textures.end()) return Use(found->second.get());
     return LoadTexture(std::string(key), *lookup);
 }
 
 Texture* Renderer::GetTextureByKey(std::string_view key) {
-    if (const auto found = textures.find(key); found != textures.end()) return found->second.get();
+    if (const auto found = textures.find(key); found != textures.end()) return Use(found->second.get());
     std::string keyText(key);
     const std::filesystem::path path = std::filesystem::u8path(keyText);
     return LoadTexture(std::move(keyText), path);
@@ -375,7 +375,35 @@ Texture* Renderer::LoadTexture(std::string keyText, const std::filesystem::path&
     if (!ok && reportedMissing.insert(keyText).second) {
         LogWarn("Using fallback rectangle for missing texture: " + keyText);
     }
-    return textures.emplace(std::move(keyText), std::move(texture)).first->second.get();
+    Texture* result = textures.emplace(std::move(keyText), std::move(texture)).first->second.get();
+    result->lastUse = ++textureUses;
+    if (ok) {
+        textureMemory += result->DecodedBytes();
+        KeepWithinBudget(result);
+    }
+    return result;
+}
+
+Texture* Renderer::Use(Texture* texture) {
+    texture->lastUse = ++textureUses;
+    if (texture->IsReleased() && texture->Load(*canvas)) {
+        textureMemory += texture->DecodedBytes();
+        KeepWithinBudget(texture);
+    }
+    return texture;
+}
+
+void Renderer::KeepWithinBudget(const Texture* keep) {
+    while (textureMemory > textureMemoryLimit) {
+        Texture* oldest = nullptr;
+        for (auto& [key, texture] : textures) {
+            if (texture.get() == keep || !texture->IsLoaded()) continue;
+            if (oldest == nullptr || texture->lastUse < oldest->lastUse) oldest = texture.get();
+        }
+        if (oldest == nullptr) return;
+        textureMemory -= oldest->DecodedBytes();
+        oldest->Release();
+    }
 }
 
 }  // namespace Quorvane

@@ -97,6 +97,9 @@ TEST(Numbers, PrefixesReadExactlyAsTheCLibraryReadsThem) {
         "nan(123)", "nanx", "-nan", "in", "na", "\t\n 7", "0", "-0", "00012", "1e-3",
         "-9223372036854775808", "9223372036854775808", "-2147483649", "-2147483648", "2147483647",
         "18446744073709551616", "+", "-", "", "x",
+        // Below the normal range: the C library refuses what is not exact.
+        "1e-40", "1e-50", "-1e-46", "0x1p-149", "0x1.8p-149", "0x1p-150", "1.40129846e-45", "0e-99", "0x0p-9999",
+        "1.401298464324817070923729583289916131280e-45", "1.1754942e-38", "1.17549435e-38",
     };
     for (const char* text : cases) {
         SCOPED_TRACE(text);

@@ -19,7 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const float expected = std::strtof(text.c_str(), &end);
     const bool expectedOk = end != text.c_str() && errno != ERANGE;
     const std::optional<float> actual = Quorvane::ParseFloatPrefix(text);
-    FUZZ_CHECK(actual.has_value() == expectedOk);
+    // Below the normal range the C libraries disagree among themselves on which
+    // inexact results are out of range (glibc misses some hexadecimal ones); there
+    // a value, when both give one, must still be the same value.
+    const bool underflow = end != text.c_str() && !std::isnormal(expected) && !std::isinf(expected) && !std::isnan(expected);
+    if (!underflow) FUZZ_CHECK(actual.has_value() == expectedOk);
+    if (underflow && !expectedOk) return 0;
     if (actual && std::isnan(expected)) {
         FUZZ_CHECK(std::isnan(*actual) && std::signbit(*actual) == std::signbit(expected));
     } else if (actual) {

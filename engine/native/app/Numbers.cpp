@@ -1,6 +1,9 @@
 #include "app/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <iomanip>
 #include <limits>
 #include <locale>
@@ -60,6 +63,76 @@ std::size_t ScanExponent(std::string_view text, char marker) {
     return i == digits ? 0 : i;
 }
 
+// The significant digits of a decimal number and the power of ten of the first
+// one ("0.0120" with exponent 0 gives "12", -2). False when every digit is zero.
+bool DecimalDigits(std::string_view mantissa, long long exponent, std::string& digits, long long& power) {
+    digits.clear();
+    const std::size_t point = mantissa.find('.');
+    const long long integerDigits = static_cast<long long>(point == std::string_view::npos ? mantissa.size() : point);
+    long long leadingZeros = 0;
+    for (const char c : mantissa) {
+        if (c == '.') continue;
+        if (digits.empty() && c == '0') {
+            ++leadingZeros;
+            continue;
+        }
+        digits += c;
+    }
+    while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    if (digits.empty()) return false;
+    power = exponent + integerDigits - 1 - leadingZeros;
+    return true;
+}
+
+// The C library reports a result that is subnormal and not exact (or zero from
+// a number that is not) as out of range; from_chars returns it as it is.
+bool UnderflowsInexactly(float value, std::string_view mantissa, long long exponent, bool hex) {
+    if (std::isnormal(value) || std::isinf(value) || std::isnan(value)) return false;
+    if (hex) {
+        // Few enough hexadecimal digits to be exact in a double: the double says
+        // whether the float lost any of them.
+        std::string_view digits = mantissa;
+        while (!digits.empty() && (digits.front() == '0' || digits.front() == '.')) digits.remove_prefix(1);
+        while (!digits.empty() && (digits.back() == '0' || digits.back() == '.')) digits.remove_suffix(1);
+        if (digits.empty()) return false;  // an exact zero
+        std::size_t significant = 0;
+        for (const char c : digits) significant += c != '.';
+        if (significant > 13) return true;
+        double wide = 0.0;
+        std::string text(mantissa);
+        text += 'p';
+        text += std::to_string(exponent);
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), wide, std::chars_format::hex);
+        return result.ec != std::errc() || wide != static_cast<double>(value);
+    }
+    std::string wanted;
+    long long wantedPower = 0;
+    if (!DecimalDigits(mantissa, exponent, wanted, wantedPower)) return false;  // zero, exactly
+    if (value == 0.0f) return true;
+    // A float's exact decimal expansion, compared digit by digit.
+    char exact[256];
+    std::snprintf(exact, sizeof exact, "%.160e", static_cast<double>(value < 0 ? -value : value));
+    const std::string_view text(exact);
+    const std::size_t e = text.find('e');
+    std::string got;
+    for (const char c : text.substr(0, e)) {
+        if (c != '.') got += c;
+    }
+    while (!got.empty() && got.back() == '0') got.pop_back();
+    const long long gotPower = std::stoll(std::string(text.substr(e + 1)));
+    return got != wanted || gotPower != wantedPower;
+}
+
+// The exponent's value, saturated: beyond this every float result is 0 or inf.
+long long ExponentValue(std::string_view exponent) {
+    long long value = 0;
+    bool negative = false;
+    std::size_t i = 1;  // past the marker
+    if (i < exponent.size() && (exponent[i] == '+' || exponent[i] == '-')) negative = exponent[i++] == '-';
+    for (; i < exponent.size(); ++i) value = std::min(value * 10 + (exponent[i] - '0'), 100000000LL);
+    return negative ? -value : value;
+}
+
 }  // namespace
 
 std::optional<float> ParseFloatPrefix(std::string_view text) {
@@ -78,20 +151,30 @@ std::optional<float> ParseFloatPrefix(std::string_view text) {
         const std::string_view body = rest.substr(2);
         const std::size_t mantissa = ScanMantissa(body, true, anyDigit);
         if (anyDigit) {
-            const std::size_t length = mantissa + ScanExponent(body.substr(mantissa), 'p');
+            const std::size_t exponent = ScanExponent(body.substr(mantissa), 'p');
+            const std::size_t length = mantissa + exponent;
             float value = 0.0f;
             const auto result = std::from_chars(body.data(), body.data() + length, value, std::chars_format::hex);
             if (result.ec != std::errc() || result.ptr != body.data() + length) return std::nullopt;
+            if (UnderflowsInexactly(value, body.substr(0, mantissa),
+                                    exponent ? ExponentValue(body.substr(mantissa, exponent)) : 0, true)) {
+                return std::nullopt;
+            }
             return sign(value);
         }
         // "0x" without a hexadecimal digit: the C library reads the "0" alone.
     }
     const std::size_t mantissa = ScanMantissa(rest, false, anyDigit);
     if (!anyDigit) return std::nullopt;
-    const std::size_t length = mantissa + ScanExponent(rest.substr(mantissa), 'e');
+    const std::size_t exponent = ScanExponent(rest.substr(mantissa), 'e');
+    const std::size_t length = mantissa + exponent;
     float value = 0.0f;
     const auto result = std::from_chars(rest.data(), rest.data() + length, value, std::chars_format::general);
     if (result.ec != std::errc() || result.ptr != rest.data() + length) return std::nullopt;
+    if (UnderflowsInexactly(value, rest.substr(0, mantissa), exponent ? ExponentValue(rest.substr(mantissa, exponent)) : 0,
+                            false)) {
+        return std::nullopt;
+    }
     return sign(value);
 }
 

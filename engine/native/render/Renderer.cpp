@@ -273,6 +273,10 @@ void Renderer::DrawTextAt(const Font& font, std::string_view text, float x, floa
         const float start = align == TextAlign::Center ? x - lineWidth * 0.5f : align == TextAlign::Right ? x - lineWidth : x;
         const std::int32_t pen = TruncToInt(std::floor(start + penX + 0.5f));
         const std::int32_t baseline = TruncToInt(std::floor(y + ascent + static_cast<float>(line) * lineHeight + 0.5f));
+        // A glyph this far out is not visible, and the offsets added below
+        // (glyph bearings, strokes: under 2^20) could overflow at the int limits.
+        constexpr std::int32_t kFar = 1 << 30;
+        if (pen < -kFar || pen > kFar || baseline < -kFar || baseline > kFar) return;
         if (glyphIndex == 0) {
             // The font lacks the character: an outlined box in its advance.
             const float advance = static_cast<float>(font.Advance(0)) * scale;

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <string>
 #include <stdexcept>
 
 #include "app/CommandLine.h"
@@ -66,6 +70,75 @@ TEST(Numbers, ClassicFormsWhateverTheLocale) {
     EXPECT_FALSE(ParseIntPrefix("99999999999999999999999"));
     EXPECT_FALSE(ParseIntPrefix("x1"));
 }
+
+// The faults of the old reader, with the C library's answers written out, so
+// that they hold on every platform (the Windows C runtime is no reference: it
+// reads neither hexadecimal floats nor inf and nan the C99 way).
+TEST(Numbers, SecondSignsHexWordsAndTheInt64Limit) {
+    for (const char* text : {"--12", "+-12", "-+12", "-"}) {
+        EXPECT_FALSE(ParseFloatPrefix(text)) << text;
+        EXPECT_FALSE(ParseIntPrefix(text)) << text;
+    }
+    EXPECT_EQ(ParseFloatPrefix("0x-1"), 0.0f);     // the "0" alone
+    EXPECT_EQ(ParseFloatPrefix("0x+1"), 0.0f);
+    EXPECT_EQ(ParseIntPrefix("0x-1"), 0);
+    EXPECT_EQ(ParseFloatPrefix("0xinf"), 0.0f);
+    EXPECT_EQ(ParseFloatPrefix("0xnan"), 0.0f);
+    EXPECT_EQ(ParseFloatPrefix("0x1p+-3"), 1.0f);  // the exponent is not read
+    EXPECT_EQ(ParseFloatPrefix("0x1p-3"), 0.125f);
+    EXPECT_EQ(ParseFloatPrefix("1e+-3"), 1.0f);
+    EXPECT_FALSE(ParseIntPrefix("-9223372036854775808"));
+    EXPECT_FALSE(ParseIntPrefix("9223372036854775808"));
+    EXPECT_FALSE(ParseFloatPrefix("1e-50"));       // underflow, as ERANGE
+}
+
+#if !defined(_WIN32)
+// The C library's own reading of a prefix, with out-of-range values refused as
+// the parsers refuse them.
+std::optional<float> CFloat(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const float value = std::strtof(text.c_str(), &end);
+    if (end == text.c_str() || errno == ERANGE) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int32_t> CInt(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || errno == ERANGE || value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+TEST(Numbers, PrefixesReadExactlyAsTheCLibraryReadsThem) {
+    const char* const cases[] = {
+        "--12", "+-12", "-+12", "++1", " - 1", "0x", "0x.", "0xinf", "0xnan", "0x-1", "0x+1", "0X-inf",
+        "0x1p+-3", "0x1p-+3", "0x1p--3", "0x1p++3", "0x1p", "0x1p+", "0x1.8p1", "0x.8", "-0x10",
+        "1e+-3", "1e--3", "1e", "1e+", "5.", ".5", ".", "-.", "1.5e3x", "infinity", "-INF", "Inf",
+        "nan(123)", "nanx", "-nan", "in", "na", "\t\n 7", "0", "-0", "00012", "1e-3",
+        "-9223372036854775808", "9223372036854775808", "-2147483649", "-2147483648", "2147483647",
+        "18446744073709551616", "+", "-", "", "x",
+        // Below the normal range: the C library refuses what is not exact.
+        "1e-40", "1e-50", "-1e-46", "0x1p-149", "0x1.8p-149", "0x1p-150", "1.40129846e-45", "0e-99", "0x0p-9999",
+        "1.401298464324817070923729583289916131280e-45", "1.1754942e-38", "1.17549435e-38",
+    };
+    for (const char* text : cases) {
+        SCOPED_TRACE(text);
+        const std::optional<float> expected = CFloat(text);
+        const std::optional<float> actual = ParseFloatPrefix(text);
+        ASSERT_EQ(actual.has_value(), expected.has_value());
+        if (expected && std::isnan(*expected)) {
+            EXPECT_TRUE(std::isnan(*actual));
+            EXPECT_EQ(std::signbit(*actual), std::signbit(*expected));
+        } else if (expected) {
+            EXPECT_EQ(*actual, *expected);
+            EXPECT_EQ(std::signbit(*actual), std::signbit(*expected));
+        }
+        EXPECT_EQ(ParseIntPrefix(text), CInt(text));
+    }
+}
+#endif
 
 TEST(CommandLine, OptionsAndProjectFolder) {
     struct Case {

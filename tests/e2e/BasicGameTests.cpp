@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include <stb_image.h>
+#include "render/software/SoftwareCanvas.h"
 
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
@@ -21,6 +21,29 @@ ProcessResult RunFromRepositoryRoot(const std::vector<std::string>& args) {
     std::vector<std::string> argv{QUORVANE_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProcess(argv, options);
+}
+
+}  // namespace
+
+namespace {
+
+// An opaque image file as R, G, B bytes; empty when it cannot be decoded.
+std::vector<unsigned char> LoadRgb(const std::filesystem::path& path, int& width, int& height) {
+    const std::unique_ptr<Quorvane::SoftwareImage> image = Quorvane::DecodeImageFile(path);
+    if (!image) return {};
+    width = image->Width();
+    height = image->Height();
+    std::vector<unsigned char> rgb;
+    rgb.reserve(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t pixel = image->Row(y)[x];
+            rgb.push_back(static_cast<unsigned char>(pixel >> 16));
+            rgb.push_back(static_cast<unsigned char>(pixel >> 8));
+            rgb.push_back(static_cast<unsigned char>(pixel));
+        }
+    }
+    return rgb;
 }
 
 }  // namespace
@@ -62,13 +85,13 @@ TEST(BasicGame, ScreenshotShowsTheSkyAndThePlayer) {
     const auto shot = dir.Path() / "shot.png";
     const ProcessResult result = RunFromRepositoryRoot({"--headless", "--frames", "60", "--screenshot", shot.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    int width = 0, height = 0, channels = 0;
-    std::unique_ptr<unsigned char, void (*)(void*)> pixels(stbi_load(shot.c_str(), &width, &height, &channels, 3), stbi_image_free);
-    ASSERT_NE(pixels, nullptr);
+    int width = 0, height = 0;
+    const std::vector<unsigned char> pixels = LoadRgb(shot, width, height);
+    ASSERT_FALSE(pixels.empty());
     ASSERT_EQ(width, 1280);
     ASSERT_EQ(height, 720);
     const auto at = [&](int x, int y) {
-        const unsigned char* p = pixels.get() + (y * width + x) * 3;
+        const unsigned char* p = pixels.data() + (y * width + x) * 3;
         return (p[0] << 16) | (p[1] << 8) | p[2];
     };
     EXPECT_EQ(at(640, 10), 0x6cb4ff);  // the project's background colour
@@ -93,20 +116,15 @@ TEST(BasicGame, TitleScreenMatchesItsGoldenImage) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto golden = std::filesystem::path(QUORVANE_SOURCE_DIR) / "tests/e2e/golden/basicgame_title.png";
     if (std::getenv("QUORVANE_UPDATE_GOLDEN") != nullptr) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
-    const auto load = [](const std::filesystem::path& path, int& width, int& height) {
-        int channels = 0;
-        return std::unique_ptr<unsigned char, void (*)(void*)>(stbi_load(path.c_str(), &width, &height, &channels, 3),
-                                                               stbi_image_free);
-    };
     int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
-    const auto actual = load(shot, width, height);
-    const auto expected = load(golden, goldenWidth, goldenHeight);
-    ASSERT_NE(actual, nullptr);
-    ASSERT_NE(expected, nullptr) << golden;
+    const auto actual = LoadRgb(shot, width, height);
+    const auto expected = LoadRgb(golden, goldenWidth, goldenHeight);
+    ASSERT_FALSE(actual.empty());
+    ASSERT_FALSE(expected.empty()) << golden;
     ASSERT_EQ(width, goldenWidth);
     ASSERT_EQ(height, goldenHeight);
     int differing = 0;
-    for (int i = 0; i < width * height * 3; ++i) differing += actual.get()[i] != expected.get()[i];
+    for (int i = 0; i < width * height * 3; ++i) differing += actual[i] != expected[i];
     EXPECT_EQ(differing, 0) << "the title screen differs from " << golden;
 }
 

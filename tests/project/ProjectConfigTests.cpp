@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 
+#include "app/Log.h"
 #include "project/ProjectConfig.h"
 #include "support/TempDir.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 using namespace Quorvane;
 using QuorvaneTest::TempDir;
@@ -274,4 +280,42 @@ TEST(LoadProject, NumberOutOfRangeIsNamedBeforeTheError) {
     EXPECT_EQ(out, "[Warn] " + (dir.Path() / "game" / "project.json").string() +
                        ":2:12: \"height\" holds 5000000000, which is out of range\n");
     EXPECT_EQ(err, "[Error] stoul argument out of range\n");
+}
+
+// Crafted project folders: whatever stands where project.json should be, the
+// load ends at once with one clear error.
+TEST(LoadProject, ProjectFileThatIsNotARegularFileOrIsHuge) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> make;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"folder", [](const std::filesystem::path& file) { std::filesystem::create_directories(file); },
+         " (it is a folder)"},
+#if !defined(_WIN32)
+        {"endless device", [](const std::filesystem::path& file) { std::filesystem::create_symlink("/dev/zero", file); },
+         " (it is not a regular file)"},
+        {"fifo", [](const std::filesystem::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); },
+         " (it is not a regular file)"},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::filesystem::path file = dir.Path() / "project.json";
+        c.make(file);
+        ProjectConfig config;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadProject(dir.Path(), config));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Could not open file: " + file.string() + c.reason + "\n");
+    }
+
+    TempDir dir;
+    const std::filesystem::path file = dir.Write("project.json", R"({"mainClass": "M"})" + std::string(kMaxTextFileBytes, ' '));
+    ProjectConfig config;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadProject(dir.Path(), config));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Could not read file: " + file.string() + " (larger than " +
+                                                          std::to_string(kMaxTextFileBytes) + " bytes)\n");
 }

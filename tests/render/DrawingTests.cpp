@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -407,4 +408,60 @@ TEST(Drawing, TurnedWorldSpritesAreCulledByWhereTheyEndUp) {
     EXPECT_EQ(turned.Drawn(), 80);
     EXPECT_EQ(turned.Columns(), std::make_pair(10, 49));
     EXPECT_EQ(straight.Drawn(), 0);
+}
+
+// Character lookup is checked code of our own; on the shipped font it gives
+// exactly what stb_truetype's own lookup gives.
+TEST(Fonts, CheckedLookupAgreesWithStbOnTheDefaultFont) {
+    const Font& font = Font::Default();
+    int differing = 0;
+    for (std::uint32_t codepoint = 0; codepoint < 0x30000; ++codepoint) {
+        differing += font.GlyphIndex(codepoint) != stbtt_FindGlyphIndex(&font.Info(), static_cast<int>(codepoint));
+    }
+    EXPECT_EQ(differing, 0);
+}
+
+// Crafted font files: a few bytes in the right places that would send
+// stb_truetype outside the file are refused when the font is read.
+TEST(Fonts, CraftedFontFilesAreRefused) {
+    const auto be16 = [](std::string& s, std::uint32_t v) { s += static_cast<char>(v >> 8), s += static_cast<char>(v); };
+    const auto be32 = [&](std::string& s, std::uint32_t v) { be16(s, v >> 16), be16(s, v & 0xFFFF); };
+    // A directory of one table that claims to lie far beyond the file.
+    std::string directory;
+    be32(directory, 0x00010000);
+    be16(directory, 1);
+    directory += std::string(6, '\0');
+    directory += "cmap";
+    be32(directory, 0);
+    be32(directory, 0x7FFFFFF0);
+    be32(directory, 16);
+    // A directory claiming 4000 tables in 12 bytes.
+    std::string manyTables;
+    be32(manyTables, 0x00010000);
+    be16(manyTables, 4000);
+    manyTables += std::string(6, '\0');
+    // A collection header pointing anywhere.
+    std::string collection = "ttcf";
+    be32(collection, 0x00010000);
+    be32(collection, 1);
+    be32(collection, 0x7FFFFFFF);
+    const std::string file = QuorvaneTest::ReadFile(std::filesystem::path(QUORVANE_SOURCE_DIR) / "engine/assets/fonts/DejaVuSans.ttf");
+    const std::vector<unsigned char> shipped(file.begin(), file.end());
+    // The shipped font with its maxp glyph count raised past what loca holds.
+    std::vector<unsigned char> tooManyGlyphs = shipped;
+    FontCheck check;
+    ASSERT_TRUE(check.Check(shipped.data(), shipped.size()));
+    for (std::size_t record = 12; record + 16 <= 12 + 16 * ((shipped[4] << 8) | shipped[5]); record += 16) {
+        if (std::memcmp(&shipped[record], "maxp", 4) == 0) {
+            const std::size_t at = (std::size_t{shipped[record + 8]} << 24 | std::size_t{shipped[record + 9]} << 16 |
+                                    std::size_t{shipped[record + 10]} << 8 | shipped[record + 11]) + 4;
+            tooManyGlyphs[at] = 0xFF;
+            tooManyGlyphs[at + 1] = 0xFF;
+        }
+    }
+    for (const std::string& bytes : {directory, manyTables, collection}) {
+        EXPECT_EQ(Font::FromBytes(std::vector<unsigned char>(bytes.begin(), bytes.end())), nullptr);
+    }
+    EXPECT_EQ(Font::FromBytes(tooManyGlyphs), nullptr);
+    EXPECT_NE(Font::FromBytes(shipped), nullptr);
 }

@@ -275,3 +275,44 @@ TEST(TextureCache, UnloadableFilesAndKeys) {
     EXPECT_EQ(scene.renderer.ResolveTexturePath("a.png"), dir.Path() / "a.png");
     EXPECT_EQ(scene.renderer.GetTexture("a.png"), one);
 }
+
+TEST(TextureCache, LeastRecentlyUsedTexturesAreReleasedAndReloadedSilently) {
+    TempDir dir;
+    Scene scene;
+    const std::size_t each = 8 * 8 * 4;  // decoded bytes of one 8 x 8 texture
+    scene.renderer.SetTextureMemoryLimit(2 * each);
+    const auto red = WriteImage(dir, "red.png", kRed, 8);
+    const auto green = WriteImage(dir, "green.png", kGreen, 8);
+    const auto blue = WriteImage(dir, "blue.png", kBlue, 8);
+    testing::internal::CaptureStdout();
+    Texture* r = scene.renderer.GetTexture(red);
+    Texture* g = scene.renderer.GetTexture(green);
+    scene.renderer.GetTexture(red);  // red is now the more recent
+    Texture* b = scene.renderer.GetTexture(blue);
+    EXPECT_TRUE(r->IsLoaded());
+    EXPECT_FALSE(g->IsLoaded());  // the least recently used went
+    EXPECT_TRUE(b->IsLoaded());
+    EXPECT_EQ(scene.renderer.TextureMemory(), 2 * each);
+
+    // Drawn again, green comes back (and red, now the oldest, goes) with no word in the log.
+    scene.Begin();
+    scene.renderer.DrawSprites({Sprite(0, 0, 4, 4, green)});
+    EXPECT_EQ(scene.At(1, 1), Packed(kGreen));
+    EXPECT_TRUE(g->IsLoaded());
+    EXPECT_FALSE(r->IsLoaded());
+    EXPECT_LE(scene.renderer.TextureMemory(), 2 * each);
+
+    // A released texture whose file has gone since shows its fallback, still silently.
+    std::filesystem::remove(red);
+    scene.Begin();
+    scene.renderer.DrawSprites({Sprite(0, 0, 4, 4, red, kBlue)});
+    EXPECT_EQ(scene.At(1, 1), Packed(kBlue));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    // One texture larger than the whole budget is still drawn.
+    scene.renderer.SetTextureMemoryLimit(each / 2);
+    scene.Begin();
+    scene.renderer.DrawSprites({Sprite(0, 0, 4, 4, blue)});
+    EXPECT_EQ(scene.At(1, 1), Packed(kBlue));
+    EXPECT_TRUE(b->IsLoaded());
+}

@@ -35,4 +35,36 @@ std::size_t CountOpenFds() {
     return count - 1;  // the iterator's own descriptor
 }
 
+bool ProcessAlive(long pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return false;
+    const auto close = text.rfind(')');
+    if (close == std::string::npos || close + 2 >= text.size()) return false;
+    return text[close + 2] != 'Z' && text[close + 2] != 'X';
+}
+
+bool WaitUntilGone(long pid, int milliseconds) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+        if (!ProcessAlive(pid)) return true;
+        usleep(10000);
+    }
+    return !ProcessAlive(pid);
+}
+
+namespace {
+
+std::size_t StatusKibibytes(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(key + ":", 0) == 0) return std::stoul(line.substr(key.size() + 1)) * 1024;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::size_t ResidentBytes() { return StatusKibibytes("VmRSS"); }
+std::size_t PeakResidentBytes() { return StatusKibibytes("VmHWM"); }
+
 }  // namespace QuorvaneTest

@@ -1,8 +1,8 @@
 #include "app/Log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace Quorvane {
@@ -25,14 +25,38 @@ void LogInfo(const std::string& message) { WriteLine(stdout, "[Info] ", message)
 void LogWarn(const std::string& message) { WriteLine(stdout, "[Warn] ", message); }
 void LogError(const std::string& message) { WriteLine(stderr, "[Error] ", message); }
 
-std::string ReadTextFile(const std::filesystem::path& path) {
+std::string ReadTextFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    // Only a regular file is opened: a folder would read as empty, and a FIFO or
+    // device could block the open or never end.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        const char* what = std::filesystem::is_directory(status) ? "it is a folder" : "it is not a regular file";
+        throw std::runtime_error("Could not open file: " + PathToString(path) + " (" + what + ")");
+    }
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file) {
         throw std::runtime_error("Could not open file: " + PathToString(path));
     }
-    std::ostringstream stream;
-    stream << file.rdbuf();
-    return stream.str();
+    // Read in steps up to one byte past the limit, so a file that keeps growing
+    // (or lies about its size) costs at most the limit.
+    std::string text;
+    char chunk[64 * 1024];
+    while (text.size() <= maxBytes) {
+        const std::size_t want = std::min(sizeof chunk, maxBytes + 1 - text.size());
+        file.read(chunk, static_cast<std::streamsize>(want));
+        const std::streamsize got = file.gcount();
+        if (got <= 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    if (text.size() > maxBytes) {
+        throw std::runtime_error("Could not read file: " + PathToString(path) + " (larger than " +
+                                 std::to_string(maxBytes) + " bytes)");
+    }
+    if (file.bad()) {
+        throw std::runtime_error("Could not read file: " + PathToString(path));
+    }
+    return text;
 }
 
 bool FileExists(const std::filesystem::path& path) { return std::filesystem::exists(path); }

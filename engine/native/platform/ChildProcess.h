@@ -11,7 +11,8 @@
 namespace Quorvane {
 
 // A child process whose stdin is fed by us and whose stdout and stderr come
-// back on one pipe. Nothing here blocks without a limit.
+// back on one pipe. Nothing here blocks without a limit. The child and all it
+// starts form one group that ends with it.
 class ChildProcess {
 public:
     enum class StartError { None, StdinPipe, StdinConfigure, StdoutPipe, StdoutConfigure, Launch };
@@ -32,9 +33,10 @@ public:
                      const std::filesystem::path& workingDirectory);
     bool IsRunning() const;  // started and not yet reaped by us (exited or not)
 
-    // Best effort: a child that has gone, or stopped reading, never stalls us
-    // for more than a short bounded wait.
-    void Write(std::string_view bytes);
+    // Writes what the pipe takes now, never waiting; returns the bytes written.
+    // A child that has gone closes our end (see InputClosed).
+    std::size_t TryWrite(std::string_view bytes);
+    bool InputClosed() const;
     // Bytes that can be read now without blocking; 0 when none or the pipe is closed.
     std::size_t Available();
     std::size_t Read(char* buffer, std::size_t size);
@@ -42,9 +44,12 @@ public:
     void WaitForOutput(int milliseconds);
     // True once the child has closed its output and everything was read.
     bool OutputClosed() const;
-    // True once the child has exited (and been reaped) within the limit.
+    // True once the child has exited (and been reaped) within the limit. What
+    // the child started and left running is killed with it.
     bool WaitForExit(int milliseconds);
-    void Terminate();  // kill and reap
+    // Kills the child with everything it started (its process group on POSIX,
+    // its job object on Windows) and reaps it.
+    void Terminate();
     // How the child ended, once WaitForExit has reaped it; empty before, and
     // after Terminate (our own kill is no news).
     const std::optional<ExitStatus>& LastExit() const;

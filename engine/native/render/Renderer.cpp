@@ -273,6 +273,10 @@ void Renderer::DrawTextAt(const Font& font, std::string_view text, float x, floa
         const float start = align == TextAlign::Center ? x - lineWidth * 0.5f : align == TextAlign::Right ? x - lineWidth : x;
         const std::int32_t pen = TruncToInt(std::floor(start + penX + 0.5f));
         const std::int32_t baseline = TruncToInt(std::floor(y + ascent + static_cast<float>(line) * lineHeight + 0.5f));
+        // A glyph this far out is not visible, and the offsets added below
+        // (glyph bearings, strokes: under 2^20) could overflow at the int limits.
+        constexpr std::int32_t kFar = 1 << 30;
+        if (pen < -kFar || pen > kFar || baseline < -kFar || baseline > kFar) return;
         if (glyphIndex == 0) {
             // The font lacks the character: an outlined box in its advance.
             const float advance = static_cast<float>(font.Advance(0)) * scale;
@@ -358,12 +362,12 @@ Texture* Renderer::GetTexture(const std::filesystem::path& texturePath) {
         lookup = &resolved;
     }
     const std::string_view key = PathKey(*lookup, scratch);
-    if (const auto found = textures.find(key); found != textures.end()) return found->second.get();
+    if (const auto found = textures.find(key); found != textures.end()) return Use(found->second.get());
     return LoadTexture(std::string(key), *lookup);
 }
 
 Texture* Renderer::GetTextureByKey(std::string_view key) {
-    if (const auto found = textures.find(key); found != textures.end()) return found->second.get();
+    if (const auto found = textures.find(key); found != textures.end()) return Use(found->second.get());
     std::string keyText(key);
     const std::filesystem::path path = std::filesystem::u8path(keyText);
     return LoadTexture(std::move(keyText), path);
@@ -375,7 +379,35 @@ Texture* Renderer::LoadTexture(std::string keyText, const std::filesystem::path&
     if (!ok && reportedMissing.insert(keyText).second) {
         LogWarn("Using fallback rectangle for missing texture: " + keyText);
     }
-    return textures.emplace(std::move(keyText), std::move(texture)).first->second.get();
+    Texture* result = textures.emplace(std::move(keyText), std::move(texture)).first->second.get();
+    result->lastUse = ++textureUses;
+    if (ok) {
+        textureMemory += result->DecodedBytes();
+        KeepWithinBudget(result);
+    }
+    return result;
+}
+
+Texture* Renderer::Use(Texture* texture) {
+    texture->lastUse = ++textureUses;
+    if (texture->IsReleased() && texture->Load(*canvas)) {
+        textureMemory += texture->DecodedBytes();
+        KeepWithinBudget(texture);
+    }
+    return texture;
+}
+
+void Renderer::KeepWithinBudget(const Texture* keep) {
+    while (textureMemory > textureMemoryLimit) {
+        Texture* oldest = nullptr;
+        for (auto& [key, texture] : textures) {
+            if (texture.get() == keep || !texture->IsLoaded()) continue;
+            if (oldest == nullptr || texture->lastUse < oldest->lastUse) oldest = texture.get();
+        }
+        if (oldest == nullptr) return;
+        textureMemory -= oldest->DecodedBytes();
+        oldest->Release();
+    }
 }
 
 }  // namespace Quorvane

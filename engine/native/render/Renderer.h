@@ -63,6 +63,13 @@ public:
     float WorldToScreenX(float x) const;
     float WorldToScreenY(float y) const;
 
+    // The texture cache keeps at most this many decoded bytes (a texture bigger
+    // than the whole budget is still kept while it is the only one in use): the
+    // least recently used textures are released and decoded again when drawn.
+    static constexpr std::size_t kDefaultTextureMemory = 512u * 1024u * 1024u;
+    void SetTextureMemoryLimit(std::size_t bytes) { textureMemoryLimit = bytes; }
+    std::size_t TextureMemory() const { return textureMemory; }
+
     // The texture cache: one entry per distinct resolved path, loaded on first use.
     Texture* GetTexture(const std::filesystem::path& texturePath);
     std::filesystem::path ResolveTexturePath(const std::filesystem::path& texturePath) const;
@@ -87,6 +94,10 @@ private:
     void DrawTextAt(const Font& font, std::string_view text, float x, float y, float size, ColorA color, TextAlign align);
     const Font& FontFor(std::string_view key);
     Texture* LoadTexture(std::string key, const std::filesystem::path& path);
+    // Marks a cached texture used now, decoding it again if it was released.
+    Texture* Use(Texture* texture);
+    // Releases least recently used textures other than keep until within budget.
+    void KeepWithinBudget(const Texture* keep);
 
     struct KeyHash {
         using is_transparent = void;
@@ -101,6 +112,9 @@ private:
     std::optional<ClientSize> frameSize;  // none: the window's client size
     std::unordered_map<std::string, std::unique_ptr<Texture>, KeyHash, std::equal_to<>> textures;
     std::unordered_set<std::string, KeyHash, std::equal_to<>> reportedMissing;
+    std::size_t textureMemoryLimit = kDefaultTextureMemory;
+    std::size_t textureMemory = 0;  // decoded bytes of the loaded textures
+    std::uint64_t textureUses = 0;
     // Kept between frames so that sorting a steady frame allocates nothing.
     std::vector<const SpriteCommand*> sorted;
     std::vector<std::uint64_t> order;  // (space, layer, arrival) of each drawable

@@ -8,6 +8,7 @@ namespace Quorvane {
 
 bool Texture::Load(Canvas& canvas) {
     if (loaded) return true;
+    const bool quiet = released;
     bool exists = false;
     try {
         exists = FileExists(path);
@@ -17,16 +18,26 @@ bool Texture::Load(Canvas& canvas) {
         exists = true;
     }
     if (!exists) {
-        LogWarn("Texture not found: " + PathToString(path));
+        if (!quiet) LogWarn("Texture not found: " + PathToString(path));
         return false;
     }
     image = canvas.LoadImage(path);
     if (image == nullptr) {
-        LogWarn("Texture could not be loaded: " + PathToString(path));
+        if (!quiet) LogWarn("Texture could not be loaded: " + PathToString(path));
         return false;
     }
+    decodedBytes = static_cast<std::size_t>(image->Width()) * static_cast<std::size_t>(image->Height()) * 4;
     loaded = true;
+    released = false;
     return true;
+}
+
+void Texture::Release() {
+    if (!loaded) return;
+    image.reset();
+    decodedBytes = 0;
+    loaded = false;
+    released = true;
 }
 
 }  // namespace Quorvane

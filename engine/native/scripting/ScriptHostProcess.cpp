@@ -88,6 +88,7 @@ void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
     state.snapshot.ClearLists();
     state.frameEnded = false;
     ++state.frameNumber;
+    frameLines = 0;
     queued += ComposeFrameLine(deltaTime, input);
     WriteLine(queued);
     queued.clear();
@@ -156,9 +157,14 @@ void ScriptHostProcess::Shutdown() {
     // call finds it reaped and does nothing.
     if (child.IsRunning()) {
         WriteLine("SHUTDOWN");
-        if (!child.WaitForExit(kShutdownTimeoutMs)) child.Terminate();
+        // Bytes still queued for a slow reader keep going out while we wait.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kShutdownTimeoutMs);
+        bool exited = false;
+        while (!(exited = child.WaitForExit(1)) && std::chrono::steady_clock::now() < deadline) FlushOutgoing();
+        if (!exited) child.Terminate();
     }
     child.Close();
+    outgoing.clear();
 }
 
 bool ScriptHostProcess::Fail(const std::string& message) {
@@ -168,16 +174,53 @@ bool ScriptHostProcess::Fail(const std::string& message) {
 }
 
 void ScriptHostProcess::WriteLine(const std::string& line) {
-    std::string payload;
-    payload.reserve(line.size() + 1);
-    payload += line;
-    payload += '\n';
-    child.Write(payload);
+    FlushOutgoing();
+    if (child.InputClosed()) return;
+    // Whole lines only: a line that does not fit the queue is dropped entirely,
+    // so the host never reads half of one.
+    if (outgoing.size() + line.size() + 1 > maxOutgoing) {
+        ReportNotReading();
+        return;
+    }
+    outgoing += line;
+    outgoing += '\n';
+    FlushOutgoing();
 }
 
-void ScriptHostProcess::ReadAvailableLines() {
+void ScriptHostProcess::FlushOutgoing() {
+    if (outgoing.empty()) return;
+    const std::size_t written = child.TryWrite(outgoing);
+    outgoing.erase(0, written);
+    if (child.InputClosed()) {
+        outgoing.clear();
+        return;
+    }
+    // The host's pipe is full: it has a whole pipe of our lines unread.
+    if (!outgoing.empty()) ReportNotReading();
+}
+
+void ScriptHostProcess::ReportNotReading() {
+    if (reportedNotReading) return;
+    reportedNotReading = true;
+    LogWarn("script host is not reading its input");
+}
+
+bool ScriptHostProcess::TakeLine(std::string_view line) {
+    if (line == "END_FRAME" || line == "READY" || line == "STARTED") return true;
+    if (++frameLines <= maxFrameLines) return true;
+    if (!reportedFrameCap) {
+        reportedFrameCap = true;
+        LogWarn("Script host sent more than " + std::to_string(maxFrameLines) +
+                " lines in one frame; the rest of that frame's lines were dropped.");
+    }
+    return false;
+}
+
+void ScriptHostProcess::ReadAvailableLines(std::chrono::steady_clock::time_point deadline) {
     char buffer[kReadChunk];
-    for (;;) {
+    // The deadline is checked per chunk: a host that writes faster than we read
+    // would otherwise keep this loop, and the frame, going for ever.
+    while (std::chrono::steady_clock::now() < deadline) {
         const std::size_t available = child.Available();
         if (available == 0) return;
         const std::size_t count = child.Read(buffer, std::min(available, sizeof buffer));
@@ -202,7 +245,7 @@ void ScriptHostProcess::ReadAvailableLines() {
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             consumed = feed + 1;
             searchFrom = consumed;
-            HandleLine(state, line);
+            if (TakeLine(line)) HandleLine(state, line);
         }
         pending.erase(0, consumed);
 
@@ -228,17 +271,16 @@ bool ScriptHostProcess::TokenSeen(Token token) const {
 }
 
 void ScriptHostProcess::WaitForLine(Token token, int limitMs) {
-    const auto start = std::chrono::steady_clock::now();
-    const auto limit = std::chrono::milliseconds(limitMs);
-    while (std::chrono::steady_clock::now() - start < limit) {
-        ReadAvailableLines();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        FlushOutgoing();
+        ReadAvailableLines(deadline);
         if (TokenSeen(token)) return;
         // A host that has gone never answers: stop waiting at once.
         if (child.OutputClosed()) return;
         // At most the 1 ms step of a polling wait, but it ends as soon as bytes arrive.
         child.WaitForOutput(1);
     }
-    ReadAvailableLines();
 }
 
 }  // namespace Quorvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -21,12 +22,21 @@ public:
     // A line longer than this is dropped, so a host that never sends a line
     // feed cannot exhaust our memory.
     static constexpr std::size_t kMaxPendingBytes = 16u * 1024u * 1024u;
+    // Lines one frame may carry (END_FRAME aside); past it the frame's further
+    // lines are dropped, with one warning per run. A frame of BasicGame carries
+    // a few hundred; the cap bounds what a flooding host can make us hold.
+    static constexpr std::size_t kMaxFrameLines = 100000;
+    // Bytes queued for a host whose input pipe is full; whole lines beyond it
+    // are dropped, and the host is reported as not reading once.
+    static constexpr std::size_t kMaxOutgoingBytes = 256u * 1024u;
 
     // A crash screen shows the start of the host's last output, not all of it.
     static constexpr std::size_t kMaxCrashLines = 12;
 
-    // maxPendingBytes: tests use a small cap to reach it quickly.
-    explicit ScriptHostProcess(std::size_t maxPendingBytes = kMaxPendingBytes) : maxPending(maxPendingBytes) {
+    // The caps can be set low by tests to reach them quickly.
+    explicit ScriptHostProcess(std::size_t maxPendingBytes = kMaxPendingBytes, std::size_t maxFrameLineCount = kMaxFrameLines,
+                               std::size_t maxOutgoingBytes = kMaxOutgoingBytes)
+        : maxPending(maxPendingBytes), maxFrameLines(maxFrameLineCount), maxOutgoing(maxOutgoingBytes) {
         state.holdUnknownLines = true;
     }
     ~ScriptHostProcess();
@@ -69,7 +79,11 @@ private:
 
     bool Fail(const std::string& message);
     void WriteLine(const std::string& line);
-    void ReadAvailableLines();
+    void FlushOutgoing();
+    void ReportNotReading();
+    // False for a line past the frame's cap (counted here).
+    bool TakeLine(std::string_view line);
+    void ReadAvailableLines(std::chrono::steady_clock::time_point deadline);
     void WaitForLine(Token token, int limitMs);
     bool TokenSeen(Token token) const;
     // After every wait: a host whose output has closed has died; its held lines
@@ -86,8 +100,14 @@ private:
     ProtocolState state;
     std::string pending;
     std::string queued;  // extended lines waiting for the next FRAME write
+    std::string outgoing;  // written lines the host's pipe has not taken yet
     std::size_t maxPending;
+    std::size_t maxFrameLines;
+    std::size_t maxOutgoing;
+    std::size_t frameLines = 0;
     bool discardingLongLine = false;
+    bool reportedNotReading = false;
+    bool reportedFrameCap = false;
 };
 
 }  // namespace Quorvane

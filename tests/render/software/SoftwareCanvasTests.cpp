@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <sstream>
 
 
 #include "render/software/SoftwareCanvas.h"
 #include "support/ImageFile.h"
 #include "support/TempDir.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 using namespace Quorvane;
 using QuorvaneTest::TempDir;
@@ -204,6 +210,67 @@ TEST(SoftwareCanvas, RefusesFilesThatAreNotSaneImages) {
     EXPECT_EQ(DecodeImageFile(dir.Write("huge.png", header)), nullptr);
 }
 
+// Crafted image files: small files that claim huge sizes, broken data behind
+// good headers, and things that are not files at all.
+TEST(SoftwareCanvas, CraftedImageFilesAreRefusedCheaply) {
+    TempDir dir;
+    const auto be32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    // Every side within the side limit, the total far beyond the pixel limit.
+    const std::string pngClaim = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) + be32(16384) + be32(16384) +
+                                 std::string("\x08\x06\0\0\0\0\0\0\0", 9);
+    // An uncompressed 16384 x 16384 32-bit TGA header with a few bytes of data.
+    std::string tgaClaim("\0\0\x02\0\0\0\0\0\0\0\0\0\0\x40\0\x40\x20\x08", 18);
+    tgaClaim += std::string(64, '\x7f');
+    // A JPEG start of frame claiming 16384 x 16384 and nothing else.
+    const std::string jpegClaim("\xFF\xD8\xFF\xC0\0\x11\x08\x40\0\x40\0\x03\x01\x22\0\x02\x11\x01\x03\x11\x01\xFF\xD9", 23);
+    // A JPEG whose Huffman table claims more codes than it has room for.
+    const std::string jpegBadHuffman(
+        "\xFF\xD8\xFF\xC4\0\x14\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0"
+        "\xFF\xC0\0\x0B\x08\0\x08\0\x08\x01\x01\x11\0\xFF\xDA\0\x08\x01\x01\0\0\x3F\0\x12\x34\xFF\xD9",
+        52);
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"png claims 16384 x 16384", pngClaim},
+        {"tga claims 16384 x 16384", tgaClaim},
+        {"jpeg claims 16384 x 16384", jpegClaim},
+        {"jpeg with a broken Huffman table", jpegBadHuffman},
+        {"png signature alone", std::string("\x89PNG\r\n\x1a\n", 8)},
+        {"jpeg marker alone", std::string("\xFF\xD8\xFF", 3)},
+        {"bmp header alone", "BM"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(DecodeImageFile(dir.Write("crafted.img", c.bytes)), nullptr);
+        EXPECT_EQ(DecodeImageBytes(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size()), nullptr);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+    }
+#if !defined(_WIN32)
+    // Not regular files: an endless device and a FIFO nobody writes to.
+    const auto device = dir.Path() / "zero.png";
+    std::filesystem::create_symlink("/dev/zero", device);
+    EXPECT_EQ(DecodeImageFile(device), nullptr);
+    const auto fifo = dir.Path() / "fifo.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(DecodeImageFile(fifo), nullptr);
+#endif
+    // Within the limits, every decoder still decodes.
+    std::vector<unsigned char> rgba(4 * 3 * 4, 200);
+    ASSERT_TRUE(QuorvaneTest::WriteRgbaPng(dir.Path() / "ok.png", 4, 3, rgba));
+    const auto image = DecodeImageFile(dir.Path() / "ok.png");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->Width(), 4);
+    EXPECT_EQ(image->Height(), 3);
+    EXPECT_FALSE(ImageSizeAllowed(16384, 16384));
+    EXPECT_TRUE(ImageSizeAllowed(16384, 1024));
+    EXPECT_FALSE(ImageSizeAllowed(16385, 1));
+}
+
 TEST(SoftwareCanvas, ResizeKeepsTheBufferWithinBounds) {
     SoftwareCanvas canvas;
     canvas.Resize(0, 0);
@@ -213,4 +280,26 @@ TEST(SoftwareCanvas, ResizeKeepsTheBufferWithinBounds) {
     EXPECT_EQ(canvas.Pixels().width, 0);
     canvas.Resize(100000, 3);
     EXPECT_EQ(canvas.Width(), SoftwareCanvas::kMaxSide);
+}
+
+// Coordinates far outside the int range reach no float-to-int conversion (the
+// sanitizer build checks float-cast-overflow); the visible part is still drawn.
+TEST(SoftwareCanvas, HugeImageCoordinatesConvertNothingOutOfRange) {
+    for (const bool flip : {false, true}) {
+        SoftwareCanvas canvas;
+        canvas.Resize(8, 8);
+        canvas.FillRect(0, 0, 8, 8, Color{0, 0, 0});
+        canvas.DrawImage(IndexTexture(), -1e30f, 0, 3e30f, 4, flip, false);
+        canvas.DrawImage(IndexTexture(), 0, -3e38f, 4, 3.4e38f, false, flip);
+        canvas.DrawImage(IndexTexture(), -2e9f, 4, 4e9f, 4, flip, flip);
+        ImageDraw draw;
+        draw.sourceWidth = 4;
+        draw.sourceHeight = 4;
+        draw.x = -1e30f;
+        draw.width = 3e30f;
+        draw.height = 4;
+        canvas.DrawImageEx(IndexTexture(), draw);
+        EXPECT_NE(canvas.PixelAt(3, 1), 0u);
+        EXPECT_NE(canvas.PixelAt(3, 5), 0u);
+    }
 }

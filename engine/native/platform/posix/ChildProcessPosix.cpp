@@ -23,9 +23,6 @@ const char* const kUserHomeVariable = "HOME";
 
 namespace {
 
-// How long one Write may wait for a child that does not drain its stdin.
-constexpr int kWriteLimitMs = 500;
-
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -98,7 +95,10 @@ ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& progra
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    // A group of its own, led by the host: whatever it starts stays in the group,
+    // and one kill at the end reaches all of it.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     pid_t pid = -1;
     const int error = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
@@ -122,23 +122,26 @@ ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& progra
 
 bool ChildProcess::IsRunning() const { return impl->pid > 0; }
 
-void ChildProcess::Write(std::string_view bytes) {
-    if (impl->stdinWrite < 0) return;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteLimitMs);
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(impl->stdinWrite, bytes.data(), bytes.size());
+std::size_t ChildProcess::TryWrite(std::string_view bytes) {
+    if (impl->stdinWrite < 0) return 0;
+    std::size_t total = 0;
+    while (total < bytes.size()) {
+        const ssize_t written = ::write(impl->stdinWrite, bytes.data() + total, bytes.size() - total);
         if (written > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(written));
+            total += static_cast<std::size_t>(written);
             continue;
         }
         if (written < 0 && errno == EINTR) continue;
-        if (written < 0 && errno != EAGAIN) return;  // EPIPE: the child has gone
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return;
-        pollfd entry{impl->stdinWrite, POLLOUT, 0};
-        ::poll(&entry, 1, static_cast<int>(left.count()));
+        if (written < 0 && errno != EAGAIN) {
+            // EPIPE: the child has gone; nothing written later can arrive.
+            CloseFd(impl->stdinWrite);
+        }
+        break;
     }
+    return total;
 }
+
+bool ChildProcess::InputClosed() const { return impl->stdinWrite < 0; }
 
 std::size_t ChildProcess::Available() {
     if (impl->stdoutRead < 0) return 0;
@@ -193,15 +196,18 @@ bool ChildProcess::WaitForExit(int milliseconds) {
     if (impl->pid <= 0) return true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(impl->pid, &status, WNOHANG);
-        if (done == impl->pid || (done < 0 && errno == ECHILD)) {
-            if (done == impl->pid && WIFSIGNALED(status)) {
-                impl->lastExit = ExitStatus{true, WTERMSIG(status)};
-            } else if (done == impl->pid) {
-                impl->lastExit = ExitStatus{false, WEXITSTATUS(status)};
-            }
+        // Looked at without reaping: while the exited host is not reaped its PID
+        // (the group's id) cannot be reused, so the group kill below is safe.
+        siginfo_t info{};
+        const int seen = ::waitid(P_PID, static_cast<id_t>(impl->pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (seen < 0 && errno == ECHILD) {
             impl->pid = -1;
+            return true;
+        }
+        if (seen == 0 && info.si_pid == impl->pid) {
+            const bool signalled = info.si_code == CLD_KILLED || info.si_code == CLD_DUMPED;
+            impl->lastExit = ExitStatus{signalled, info.si_status};
+            Terminate();  // what the host left running in its group, then the reap
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -211,6 +217,9 @@ bool ChildProcess::WaitForExit(int milliseconds) {
 
 void ChildProcess::Terminate() {
     if (impl->pid <= 0) return;
+    // The whole group: the host and anything it started, even after the host
+    // itself has exited (its unreaped PID still names the group).
+    ::kill(-impl->pid, SIGKILL);
     ::kill(impl->pid, SIGKILL);
     int status = 0;
     while (::waitpid(impl->pid, &status, 0) < 0 && errno == EINTR) {

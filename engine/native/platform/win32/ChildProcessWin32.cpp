@@ -16,9 +16,6 @@ const char* const kUserHomeVariable = "USERPROFILE";
 
 namespace {
 
-// How long one Write may wait for a child that does not drain its stdin.
-constexpr DWORD kWriteLimitMs = 500;
-
 void CloseHandleOnce(HANDLE& handle) {
     if (handle != nullptr) CloseHandle(handle);
     handle = nullptr;
@@ -31,6 +28,8 @@ struct ChildProcess::Impl {
     HANDLE threadHandle = nullptr;
     HANDLE stdinWrite = nullptr;
     HANDLE stdoutRead = nullptr;
+    // Holds the host and everything it starts; closing it kills them all.
+    HANDLE job = nullptr;
     bool outputClosed = false;
     bool fineTimer = false;
     std::optional<ChildProcess::ExitStatus> lastExit;
@@ -38,6 +37,8 @@ struct ChildProcess::Impl {
     void CloseProcessHandles() {
         CloseHandleOnce(threadHandle);
         CloseHandleOnce(processHandle);
+        // KILL_ON_JOB_CLOSE: what the host left running ends here.
+        CloseHandleOnce(job);
     }
 };
 
@@ -84,14 +85,29 @@ ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& progra
     startup.hStdInput = childStdInRead;
     startup.hStdOutput = childStdOutWrite;
     startup.hStdError = childStdOutWrite;
+    // The job is made first and the host starts suspended inside it, so not even
+    // its first child can escape the job.
+    impl->job = CreateJobObjectW(nullptr, nullptr);
+    if (impl->job != nullptr) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(impl->job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
     PROCESS_INFORMATION process{};
     const std::wstring directory = workingDirectory.wstring();
-    const BOOL launched = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                         directory.c_str(), &startup, &process);
+    const BOOL launched = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                         CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, directory.c_str(), &startup, &process);
     // From here on the host holds the only copies of its ends.
     CloseHandleOnce(childStdInRead);
     CloseHandleOnce(childStdOutWrite);
-    if (!launched) return fail(StartError::Launch);
+    if (!launched) {
+        CloseHandleOnce(impl->job);
+        return fail(StartError::Launch);
+    }
+    // A host that cannot join (a job it already belongs to that forbids nesting)
+    // still runs; only its own PID is then ours to kill.
+    if (impl->job != nullptr && !AssignProcessToJobObject(impl->job, process.hProcess)) CloseHandleOnce(impl->job);
+    ResumeThread(process.hThread);
     impl->processHandle = process.hProcess;
     impl->lastExit.reset();
     impl->threadHandle = process.hThread;
@@ -101,19 +117,19 @@ ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& progra
 
 bool ChildProcess::IsRunning() const { return impl->processHandle != nullptr; }
 
-void ChildProcess::Write(std::string_view bytes) {
-    if (impl->stdinWrite == nullptr) return;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteLimitMs);
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(impl->stdinWrite, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return;
-        bytes.remove_prefix(written);
-        if (written == 0) {
-            if (std::chrono::steady_clock::now() >= deadline) return;
-            Sleep(1);
-        }
+std::size_t ChildProcess::TryWrite(std::string_view bytes) {
+    if (impl->stdinWrite == nullptr) return 0;
+    // PIPE_NOWAIT: WriteFile takes what fits and returns at once.
+    DWORD written = 0;
+    if (!WriteFile(impl->stdinWrite, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        // The child has gone; nothing written later can arrive.
+        CloseHandleOnce(impl->stdinWrite);
+        return 0;
     }
+    return written;
 }
+
+bool ChildProcess::InputClosed() const { return impl->stdinWrite == nullptr; }
 
 std::size_t ChildProcess::Available() {
     if (impl->stdoutRead == nullptr) return 0;
@@ -167,6 +183,7 @@ bool ChildProcess::WaitForExit(int milliseconds) {
 
 void ChildProcess::Terminate() {
     if (impl->processHandle == nullptr) return;
+    if (impl->job != nullptr) TerminateJobObject(impl->job, 0);
     TerminateProcess(impl->processHandle, 0);
     WaitForSingleObject(impl->processHandle, 1000);
     impl->CloseProcessHandles();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/Canvas.h"
+#include "render/software/SoftwareCanvas.h"
 
 namespace Quorvane {
 namespace {
@@ -179,8 +180,15 @@ public:
     }
 
     std::unique_ptr<CanvasImage> LoadImage(const std::filesystem::path& path) override {
+        // The same rules as the software canvas's images: regular files only,
+        // within the size limits.
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+        const auto fileSize = std::filesystem::file_size(path, error);
+        if (error || fileSize > kMaxImageFileBytes) return nullptr;
         auto bitmap = std::make_unique<Gdiplus::Bitmap>(path.c_str(), FALSE);
         if (bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
+        if (!ImageSizeAllowed(bitmap->GetWidth(), bitmap->GetHeight())) return nullptr;
         return std::make_unique<GdiImage>(std::move(bitmap));
     }
 

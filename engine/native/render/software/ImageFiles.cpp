@@ -1,15 +1,14 @@
 #include <cstdio>
+#include <exception>
 #include <memory>
 
-#include <stb_image.h>
 #include <stb_image_write.h>
 
+#include "app/Log.h"
 #include "render/software/SoftwareCanvas.h"
 
 namespace Quorvane {
 namespace {
-
-constexpr int kMaxImageSide = 16384;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -31,20 +30,13 @@ void WriteToFile(void* context, void* data, int size) {
 
 }  // namespace
 
-std::unique_ptr<SoftwareImage> DecodeImageFile(const std::filesystem::path& path) {
-    const File file = OpenFile(path, false);
-    if (!file) return nullptr;
-    // The header is read first: a file that claims absurd dimensions is refused
-    // before anything is allocated for it.
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_file(file.get(), &width, &height, &channels)) return nullptr;
-    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return nullptr;
+bool ImageSizeAllowed(std::int64_t width, std::int64_t height) {
+    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide && width * height <= kMaxImagePixels;
+}
 
-    std::unique_ptr<stbi_uc, void (*)(void*)> rgba(stbi_load_from_file(file.get(), &width, &height, &channels, 4),
-                                                  stbi_image_free);
-    if (!rgba) return nullptr;
+std::unique_ptr<SoftwareImage> ImageFromRgba(std::int32_t width, std::int32_t height, const unsigned char* rgba) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    const stbi_uc* texel = rgba.get();
+    const unsigned char* texel = rgba;
     for (std::uint32_t& pixel : pixels) {
         const std::uint32_t a = texel[3];
         const auto premultiply = [a](std::uint32_t c) { return (c * a + 127u) / 255u; };
@@ -52,6 +44,17 @@ std::unique_ptr<SoftwareImage> DecodeImageFile(const std::filesystem::path& path
         texel += 4;
     }
     return std::make_unique<SoftwareImage>(width, height, std::move(pixels));
+}
+
+std::unique_ptr<SoftwareImage> DecodeImageFile(const std::filesystem::path& path) {
+    std::string bytes;
+    try {
+        // Regular files only, and no more than an image file can sensibly be.
+        bytes = ReadTextFile(path, kMaxImageFileBytes);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    return DecodeImageBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 bool WritePng(const std::filesystem::path& path, const PixelView& view) {

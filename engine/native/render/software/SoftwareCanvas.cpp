@@ -382,7 +382,10 @@ void SoftwareCanvas::DrawAxisAligned(const SoftwareImage& image, const ImageDraw
     // At 1:1 the columns run on one by one and rows are read in place; otherwise
     // each texel row is expanded once and reused by the rows that repeat it.
     const bool contiguous = !draw.flipX && w == static_cast<float>(texelsX);
-    const std::int32_t firstColumn = static_cast<std::int32_t>(firstX - columns.first);
+    // Only at 1:1 is the offset into the row small (under one image width from
+    // the left edge); elsewhere columns.first may lie far outside the int range,
+    // so it is converted only when it is used.
+    const std::int32_t firstColumn = contiguous ? static_cast<std::int32_t>(firstX - columns.first) : 0;
     if (!contiguous) {
         sourceColumns.resize(static_cast<std::size_t>(count));
         columns.Map(x, w, texelsX, draw.flipX, sourceColumns.data());

@@ -65,8 +65,21 @@ private:
     std::vector<std::uint32_t> tintedRow;     // the same row after the tint
 };
 
-// Decodes PNG, JPEG, BMP, GIF or TGA; null when the file is not such an image or
-// announces more than 16384 pixels on a side.
+// Limits on what one image may claim: each side, the total (a few bytes of a
+// header can claim gigabytes), and the file itself.
+constexpr std::int32_t kMaxImageSide = 16384;
+constexpr std::int64_t kMaxImagePixels = 4096 * 4096;  // 64 MiB decoded
+constexpr std::size_t kMaxImageFileBytes = 64u * 1024u * 1024u;
+
+// Decodes PNG, JPEG, BMP, GIF or TGA bytes; null when they are not such an image
+// or it exceeds the limits above. PNG and JPEG go through libpng and
+// libjpeg-turbo (GDI+ on Windows); BMP, GIF and TGA through stb_image.
+std::unique_ptr<SoftwareImage> DecodeImageBytes(const unsigned char* data, std::size_t size);
+// The same for a regular file of at most kMaxImageFileBytes.
 std::unique_ptr<SoftwareImage> DecodeImageFile(const std::filesystem::path& path);
+// Straight RGBA texels to the premultiplied form images are drawn from.
+std::unique_ptr<SoftwareImage> ImageFromRgba(std::int32_t width, std::int32_t height, const unsigned char* rgba);
+// True when an image of this size is within the limits.
+bool ImageSizeAllowed(std::int64_t width, std::int64_t height);
 
 }  // namespace Quorvane

@@ -13,7 +13,7 @@ std::unique_ptr<Font> Font::FromBytes(std::vector<unsigned char> bytes) {
     static std::atomic<std::uint32_t> nextId{1};
     std::unique_ptr<Font> font(new Font());
     font->data = std::move(bytes);
-    if (font->data.size() < 12) return nullptr;
+    if (font->data.size() < 12 || !font->check.Check(font->data.data(), font->data.size())) return nullptr;
     const int offset = stbtt_GetFontOffsetForIndex(font->data.data(), 0);
     if (offset < 0 || !stbtt_InitFont(&font->info, font->data.data(), offset)) return nullptr;
     stbtt_GetFontVMetrics(&font->info, &font->ascent, &font->descent, &font->lineGap);

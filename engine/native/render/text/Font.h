@@ -7,6 +7,8 @@
 
 #include <stb_truetype.h>
 
+#include "render/text/FontCheck.h"
+
 namespace Quorvane {
 
 // A TrueType/OpenType font read with stb_truetype. The script host reads the same
@@ -15,7 +17,7 @@ namespace Quorvane {
 // order of TextLayout below.
 class Font {
 public:
-    // Null when the bytes are not a font stb_truetype can read.
+    // Null when the bytes are not a font stb_truetype can read safely (see FontCheck).
     static std::unique_ptr<Font> FromBytes(std::vector<unsigned char> bytes);
     // The font that ships inside the runtime.
     static const Font& Default();
@@ -27,7 +29,7 @@ public:
     int Ascent() const { return ascent; }
     int Descent() const { return descent; }
     int LineGap() const { return lineGap; }
-    int GlyphIndex(std::uint32_t codepoint) const { return stbtt_FindGlyphIndex(&info, static_cast<int>(codepoint)); }
+    int GlyphIndex(std::uint32_t codepoint) const { return check.GlyphIndex(codepoint); }
     int Advance(int glyph) const;
     const stbtt_fontinfo& Info() const { return info; }
     std::uint32_t Id() const { return id; }
@@ -36,6 +38,7 @@ private:
     Font() = default;
     std::vector<unsigned char> data;
     stbtt_fontinfo info{};
+    FontCheck check;
     int ascent = 0, descent = 0, lineGap = 0;
     std::uint32_t id = 0;
 };

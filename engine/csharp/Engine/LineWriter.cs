@@ -37,6 +37,12 @@ internal sealed class LineWriter
         return this;
     }
 
+    public LineWriter Field(long value)
+    {
+        _buffer.Append('|').Append(value.ToString(CultureInfo.InvariantCulture));
+        return this;
+    }
+
     public LineWriter Field(string value)
     {
         _buffer.Append('|').Append(value);

@@ -19,7 +19,7 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw" };
+    internal static readonly string[] Extensions = { "draw", "stats" };
 
     private readonly TextReader _input;
     private readonly TextWriter _output;
@@ -29,6 +29,9 @@ internal sealed class HostLoop
     private bool _started;
     private string? _lastError;
     private int _lastErrorRepeats;
+    // Allocated bytes of this thread when the previous frame's figure was taken: a
+    // frame's figure covers everything since, reading its FRAME line included.
+    private long _allocatedAtLastFrame = -1;
 
     public HostLoop(TextReader input, TextWriter output, GameRunner runner)
     {
@@ -82,7 +85,20 @@ internal sealed class HostLoop
             Guard($"Frame {_runner.Game.FrameNumber + 1}", () => _runner.Frame(delta, keys, mouse, buttons, _graphics));
         }
         _graphics.Camera(_runner.Game.Camera);
+        ReportAllocations();
         _lines.Raw("END_FRAME");
+    }
+
+    /// <summary>
+    /// "XSTATS|bytes": what this thread allocated since the previous frame's report (the
+    /// first frame reports nothing, having no start to count from).
+    /// </summary>
+    private void ReportAllocations()
+    {
+        var now = GC.GetAllocatedBytesForCurrentThread();
+        if (_allocatedAtLastFrame >= 0) _lines.Begin("XSTATS").Field(now - _allocatedAtLastFrame).End();
+        // The report line itself is counted in the next frame's figure.
+        _allocatedAtLastFrame = now;
     }
 
     private void Guard(string context, Action action)

@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
+#include <chrono>
 #include <exception>
+#include <optional>
 
 #include "app/Log.h"
 #include "project/ScriptHostConfig.h"
@@ -56,6 +58,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     LogInfo("Running project: " + config.name);
     MainLoop(config, options);
     scriptRuntime.Shutdown();
+    if (options.stats) LogInfo(FrameStats::Format(frameStats.Summarise()));
 
     if (!options.screenshot.empty() && !WritePng(options.screenshot, renderer.Pixels())) {
         LogError("Could not write the screenshot: " + PathToString(options.screenshot));
@@ -68,15 +71,23 @@ void Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
     std::int64_t framesRun = 0;
     // --frames N ends the loop the way a close request would: after a whole frame.
     const auto frameLimitReached = [&] { return options.frames && framesRun >= *options.frames; };
+    using Clock = FrameClock::Clock;
+    const auto milliseconds = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    std::optional<Clock::time_point> previousStart;
     while (!frameLimitReached() && window->PumpMessages()) {
-        const auto frameStart = FrameClock::Clock::now();
+        const auto frameStart = Clock::now();
         const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
         scriptRuntime.RunFrame(delta);
+        const auto hostDone = Clock::now();
         const FrameSnapshot& snapshot = scriptRuntime.GetSnapshot();
         renderer.BeginFrame(config.backgroundColor);
         renderer.DrawSnapshot(snapshot);
         renderer.Present();
         ++framesRun;
+        frameStats.Record({previousStart ? milliseconds(frameStart - *previousStart) : -1.0,
+                           milliseconds(hostDone - frameStart), milliseconds(Clock::now() - hostDone),
+                           snapshot.hostAllocatedBytes});
+        previousStart = frameStart;
         LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
     }
 }

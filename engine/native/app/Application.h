@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/FrameClock.h"
+#include "app/FrameStats.h"
 #include "platform/Window.h"
 #include "project/ProjectConfig.h"
 #include "render/Renderer.h"
@@ -29,6 +30,7 @@ private:
     std::unique_ptr<Window> window;
     Renderer renderer;
     FrameClock frameClock;
+    FrameStats frameStats;
     ScriptRuntime scriptRuntime;
 };
 

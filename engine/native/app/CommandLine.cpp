@@ -47,6 +47,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             commandLine.showVersion = true;
         } else if (name == "--headless") {
             commandLine.headless = true;
+        } else if (name == "--stats") {
+            commandLine.stats = true;
         } else if (name == "--frames") {
             std::string value;
             std::int64_t frames = 0;
@@ -66,7 +68,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             error = "Unknown option: " + argument + " (see --help).";
             return false;
         }
-        if (inlineValue && (name == "--help" || name == "--version" || name == "--headless" || name == "--")) {
+        if (inlineValue && (name == "--help" || name == "--version" || name == "--headless" || name == "--stats" ||
+                            name == "--")) {
             error = "Option " + name + " takes no value.";
             return false;
         }
@@ -84,7 +87,8 @@ std::string UsageText() {
            "  --version          show the version and exit\n"
            "  --headless         run without a window (drawing still happens off screen)\n"
            "  --frames N         stop after N frames, as if the window had been closed\n"
-           "  --screenshot FILE  write the last drawn frame to FILE as PNG\n";
+           "  --screenshot FILE  write the last drawn frame to FILE as PNG\n"
+           "  --stats            print frame time, host time, render time and host allocations at exit\n";
 }
 
 }  // namespace Quorvane

@@ -12,6 +12,7 @@ struct CommandLine {
     bool showHelp = false;
     bool showVersion = false;
     bool headless = false;
+    bool stats = false;                  // print the frame figures at exit
     std::optional<std::int64_t> frames;  // end the loop after this many frames
     std::filesystem::path screenshot;    // empty: no screenshot
 };

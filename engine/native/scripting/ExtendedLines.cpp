@@ -1,6 +1,8 @@
 #include <string_view>
 
 #include "scripting/DrawLines.h"
+#include "scripting/PathLines.h"
+#include "scripting/StatsLines.h"
 #include "scripting/WireProtocol.h"
 
 namespace Quorvane {
@@ -21,6 +23,8 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"XDEBUG_RECT|", Extension::Draw, ParseExtendedDebugRectLine},
     {"XSPRITE|", Extension::Draw, ParseExtendedSpriteLine},
     {"XTEXT|", Extension::Draw, ParseTextLine},
+    {"XSTATS|", Extension::Stats, ParseStatsLine},
+    {"XPATH|", Extension::Paths, ParsePathLine},
 };
 
 }  // namespace

@@ -73,8 +73,11 @@ void ScriptHostProcess::SendStart() {
 void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
     state.snapshot.ClearLists();
     state.frameEnded = false;
-    queued += ComposeFrameLine(deltaTime, input);
-    WriteLine(queued);
+    // Queued lines, the FRAME line and its line feed go in one write from one
+    // reused buffer.
+    AppendFrameLine(queued, deltaTime, input);
+    queued += '\n';
+    child.Write(queued);
     queued.clear();
     WaitForLine(Token::EndFrame, kFrameTimeoutMs);
 }

@@ -1,10 +1,12 @@
 #include "scripting/WireProtocol.h"
 
+#include <charconv>
 #include <exception>
 #include <optional>
 
 #include "app/Log.h"
 #include "app/Numbers.h"
+#include "scripting/PathLines.h"
 
 namespace Quorvane {
 namespace {
@@ -90,7 +92,7 @@ void ParseSpriteLine(ProtocolState& state) {
     sprite.width = rect.width;
     sprite.height = rect.height;
     sprite.color = rect.color;
-    sprite.texturePath = texture->path;
+    sprite.texturePath = texture->shared;
     if (fields.size() == 11) {
         sprite.flipX = ParseFlag(fields[9]);
         sprite.flipY = ParseFlag(fields[10]);
@@ -127,6 +129,7 @@ void ParseColliderLine(ProtocolState& state) {
 }  // namespace
 
 const ResolvedPath* ResolveTexture(ProtocolState& state, std::string_view text) {
+    if (state.extensions.Has(Extension::Paths) && IsPathId(text)) return DeclaredPath(state, text);
     if (const auto found = state.resolvedTextures.find(text); found != state.resolvedTextures.end()) {
         return &found->second;
     }
@@ -135,6 +138,7 @@ const ResolvedPath* ResolveTexture(ProtocolState& state, std::string_view text) 
     try {
         resolved.path = ResolvePath(state.projectRoot, std::filesystem::path(key));
         resolved.text = PathToString(resolved.path);
+        resolved.shared = SharedPath(resolved.path);
     } catch (const std::exception&) {
         return nullptr;
     }
@@ -199,17 +203,37 @@ void HandleLine(ProtocolState& state, std::string_view line) {
     }
 }
 
+namespace {
+
+void AppendInt(std::string& out, std::int64_t value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+}  // namespace
+
+void AppendFrameLine(std::string& out, float deltaTime, const InputState& input) {
+    out += "FRAME|";
+    // What a default-configured stream writes (%g, 6 digits), without a stream:
+    // to_chars ignores the locale and allocates nothing.
+    char number[32];
+    const auto written = std::to_chars(number, number + sizeof number, deltaTime, std::chars_format::general, 6);
+    out.append(number, written.ptr);
+    out += '|';
+    // A few pressed keys fit a string's inline buffer: no allocation.
+    out += input.FormatPressedKeys();
+    out += '|';
+    AppendInt(out, input.GetMouseX());
+    out += ',';
+    AppendInt(out, input.GetMouseY());
+    out += '|';
+    out += input.FormatPressedButtons();
+}
+
 std::string ComposeFrameLine(float deltaTime, const InputState& input) {
-    std::string command = "FRAME|";
-    command += FormatStreamFloat(deltaTime);
-    command += '|';
-    command += input.FormatPressedKeys();
-    command += '|';
-    command += std::to_string(input.GetMouseX());
-    command += ',';
-    command += std::to_string(input.GetMouseY());
-    command += '|';
-    command += input.FormatPressedButtons();
+    std::string command;
+    AppendFrameLine(command, deltaTime, input);
     return command;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/Log.h"
 #include "project/ScriptHostConfig.h"
+#include "render/software/BandedCanvas.h"
 
 namespace Quorvane {
 
@@ -24,6 +25,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     ProjectConfig config;
     if (!LoadProject(projectPath, config)) return 1;
 
+    if (options.renderThreads) SetRenderThreads(*options.renderThreads);
     window = options.headless ? CreateHeadlessWindow() : CreatePlatformWindow();
     const WindowSettings& settings = config.windowSettings;
     if (!window->Create(settings.width, settings.height, settings.title)) return 1;

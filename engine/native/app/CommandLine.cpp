@@ -47,6 +47,14 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             commandLine.showVersion = true;
         } else if (name == "--headless") {
             commandLine.headless = true;
+        } else if (name == "--render-threads") {
+            std::string value;
+            std::int64_t threads = 0;
+            if (!takeValue(value) || !ParseFrameCount(value, threads) || threads > 16) {
+                error = "--render-threads needs a whole number from 1 to 16.";
+                return false;
+            }
+            commandLine.renderThreads = static_cast<int>(threads);
         } else if (name == "--stats") {
             commandLine.stats = true;
         } else if (name == "--frames") {
@@ -88,7 +96,8 @@ std::string UsageText() {
            "  --headless         run without a window (drawing still happens off screen)\n"
            "  --frames N         stop after N frames, as if the window had been closed\n"
            "  --screenshot FILE  write the last drawn frame to FILE as PNG\n"
-           "  --stats            print frame time, host time, render time and host allocations at exit\n";
+           "  --stats            print frame time, host time, render time and host allocations at exit\n"
+           "  --render-threads N draw frames on N threads (1: on the main thread only)\n";
 }
 
 }  // namespace Quorvane

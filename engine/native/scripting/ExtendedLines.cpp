@@ -27,9 +27,20 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"XPATH|", Extension::Paths, ParsePathLine},
 };
 
+// The first bytes of every tag above: most lines of a busy frame are base lines
+// (SPRITE, RECT), and one table look-up sends them on without a prefix compare each.
+struct FirstBytes {
+    bool seen[256] = {};
+    constexpr FirstBytes() {
+        for (const ExtendedTag& tag : kExtendedTags) seen[static_cast<unsigned char>(tag.prefix[0])] = true;
+    }
+};
+constexpr FirstBytes kFirstBytes;
+
 }  // namespace
 
 bool HandleExtendedLine(ProtocolState& state, std::string_view line) {
+    if (line.empty() || !kFirstBytes.seen[static_cast<unsigned char>(line[0])]) return false;
     for (const ExtendedTag& tag : kExtendedTags) {
         if (!state.extensions.Has(tag.extension)) continue;
         if (line.substr(0, tag.prefix.size()) != tag.prefix) continue;

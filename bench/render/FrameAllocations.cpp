@@ -1,8 +1,11 @@
 // Counts heap allocations of steady frames: the protocol handling one frame's
-// lines, and the renderer drawing them. Usage: frame_allocations
+// lines, and the renderer drawing them. Usage: frame_allocations [--sprites N]
+// (N: the sprite count of the BunnyMark frames, default 10000).
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -25,7 +28,59 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace Quorvane;
 
-int main() {
+namespace {
+
+struct Counts {
+    long protocol = 0;
+    long renderer = 0;
+};
+
+// Runs the frame three times and counts the third: the first two fill caches and
+// grow the reused buffers to their steady size.
+Counts SteadyFrame(ProtocolState& state, Renderer& renderer, const std::vector<std::string>& lines) {
+    const auto frame = [&] {
+        state.snapshot.ClearLists();
+        for (const std::string& line : lines) HandleLine(state, line);
+        const long afterProtocol = allocations.load();
+        renderer.BeginFrame(Color{1, 2, 3});
+        renderer.DrawSnapshot(state.snapshot);
+        renderer.Present();
+        return afterProtocol;
+    };
+    frame();
+    frame();
+    const long before = allocations.load();
+    const long afterProtocol = frame();
+    const long after = allocations.load();
+    return {afterProtocol - before, after - afterProtocol};
+}
+
+// BunnyMark's frame: N base SPRITE lines over four 32x32 textures, by path or by id.
+std::vector<std::string> BunnyLines(int count, bool ids) {
+    static const char* const textures[] = {"assets/bunny_white.png", "assets/bunny_pink.png", "assets/bunny_blue.png",
+                                           "assets/bunny_gold.png"};
+    std::vector<std::string> lines;
+    lines.push_back(ids ? "EXTENSIONS|draw,stats,paths" : "EXTENSIONS|draw,stats");
+    if (ids) {
+        for (int t = 0; t < 4; ++t) lines.push_back("XPATH|" + std::to_string(t) + "|" + textures[t]);
+    }
+    for (int i = 0; i < count; ++i) {
+        const std::string texture = ids ? "#" + std::to_string(i & 3) : textures[i & 3];
+        lines.push_back("SPRITE|" + std::to_string((i * 37) % 1248) + ".25|" + std::to_string((i * 11) % 688) +
+                        ".5|32|32|255|255|255|" + texture + "|false|false");
+    }
+    lines.push_back("CAMERA|0|0|1|1280|720");
+    lines.push_back("XSTATS|0");
+    return lines;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int sprites = 10000;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--sprites") == 0) sprites = std::atoi(argv[i + 1]);
+    }
     const auto root = std::filesystem::temp_directory_path() / "quorvane-alloc-bench";
     std::filesystem::create_directories(root);
     std::vector<std::string> lines;
@@ -45,30 +100,27 @@ int main() {
     for (int i = 0; i < 20; ++i) lines.push_back("XTEXT|3|1|10|" + std::to_string(i * 20) + "|16|255|255|255|255|0||Score " + std::to_string(i * 1234));
     lines.push_back("CAMERA|10|20|1|1280|720");
 
-    ProtocolState state;
-    state.projectRoot = root;
     auto window = CreateHeadlessWindow();
     window->Create(1280, 720, "bench");
     Renderer renderer;
     renderer.Initialize(*window, CreateSoftwareCanvas());
     std::fclose(stdout);  // the texture warnings of the first frame are not the point here
 
-    const auto frame = [&] {
-        state.snapshot.ClearLists();
-        for (const std::string& line : lines) HandleLine(state, line);
-        const long afterProtocol = allocations.load();
-        renderer.BeginFrame(Color{1, 2, 3});
-        renderer.DrawSnapshot(state.snapshot);
-        renderer.Present();
-        return afterProtocol;
-    };
-    frame();
-    frame();
-    const long before = allocations.load();
-    const long afterProtocol = frame();
-    const long after = allocations.load();
+    ProtocolState state;
+    state.projectRoot = root;
+    const Counts mixed = SteadyFrame(state, renderer, lines);
     std::fprintf(stderr, "steady frame of %zu lines (1000 sprites, 200 extended sprites, 20 texts): protocol %ld allocations, renderer %ld allocations\n",
-                 lines.size(), afterProtocol - before, after - afterProtocol);
+                 lines.size(), mixed.protocol, mixed.renderer);
+
+    for (const bool ids : {false, true}) {
+        ProtocolState bunnies;
+        bunnies.projectRoot = std::filesystem::path(QUORVANE_SOURCE_DIR) / "samples" / "BunnyMark";
+        Renderer bunnyRenderer;
+        bunnyRenderer.Initialize(*window, CreateSoftwareCanvas());
+        const Counts counts = SteadyFrame(bunnies, bunnyRenderer, BunnyLines(sprites, ids));
+        std::fprintf(stderr, "steady BunnyMark frame of %d sprites (texture %s): protocol %ld allocations, renderer %ld allocations\n",
+                     sprites, ids ? "ids" : "paths", counts.protocol, counts.renderer);
+    }
     std::filesystem::remove_all(root);
     return 0;
 }

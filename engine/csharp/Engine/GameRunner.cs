@@ -48,7 +48,21 @@ public sealed class GameRunner
         Game.FrameNumber++;
         Game.Time += deltaTime;
         Game.Input.BeginFrame(keysDown, mouse, buttonsDown);
+        return Run(deltaTime, graphics);
+    }
 
+    /// <summary>The same with lists, which the host reuses frame after frame.</summary>
+    internal int Frame(float deltaTime, List<int> keysDown, Vector2 mouse, List<int> buttonsDown, Graphics graphics)
+    {
+        Game.ApplyPendingScene();
+        Game.FrameNumber++;
+        Game.Time += deltaTime;
+        Game.Input.BeginFrame(keysDown, mouse, buttonsDown);
+        return Run(deltaTime, graphics);
+    }
+
+    private int Run(float deltaTime, Graphics graphics)
+    {
         var steps = 0;
         var fixedDelta = Game.Settings.FixedDeltaTime;
         if (fixedDelta > 0f && float.IsFinite(deltaTime) && deltaTime > 0f)

@@ -16,12 +16,18 @@ public sealed class Graphics
     private readonly LineWriter _output;
     private readonly DrawCommands _world;
 
-    internal Graphics(LineWriter output, string? projectFolder = null)
+    private readonly PathIds? _paths;
+
+    /// <param name="output">Where the lines go.</param>
+    /// <param name="projectFolder">Base of font paths, for measuring.</param>
+    /// <param name="pathIds">The runtime accepts short ids for texture paths ("paths" extension).</param>
+    internal Graphics(LineWriter output, string? projectFolder = null, bool pathIds = false)
     {
         _output = output;
+        _paths = pathIds ? new PathIds(output) : null;
         var fonts = new FontLibrary(projectFolder);
-        _world = new DrawCommands(output, fonts, space: 0);
-        Screen = new ScreenGraphics(new DrawCommands(output, fonts, space: 1));
+        _world = new DrawCommands(output, fonts, space: 0, _paths);
+        Screen = new ScreenGraphics(new DrawCommands(output, fonts, space: 1, _paths));
     }
 
     /// <summary>Drawing in window pixels, unaffected by the camera: HUDs and menus.</summary>
@@ -49,7 +55,8 @@ public sealed class Graphics
     public void Sprite(string texture, RectF rect, Color fallback, bool flipX = false, bool flipY = false)
     {
         DrawCommands.CheckPath(texture, nameof(texture));
-        _output.Begin("SPRITE").Field(rect).Field(fallback).Field(texture).Field(flipX).Field(flipY).End();
+        var id = _paths?.Get(texture) ?? -1;
+        _output.Begin("SPRITE").Field(rect).Field(fallback).Texture(texture, id).Field(flipX).Field(flipY).End();
     }
 
     /// <summary>An image with a source rectangle, rotation, tint, flips, layer and sampling.</summary>
@@ -116,12 +123,14 @@ internal sealed class DrawCommands
     private readonly LineWriter _output;
     private readonly FontLibrary _fonts;
     private readonly int _space;
+    private readonly PathIds? _paths;
 
-    public DrawCommands(LineWriter output, FontLibrary fonts, int space)
+    public DrawCommands(LineWriter output, FontLibrary fonts, int space, PathIds? paths = null)
     {
         _output = output;
         _fonts = fonts;
         _space = space;
+        _paths = paths;
     }
 
     public static void CheckPath(string? path, string name)
@@ -143,8 +152,9 @@ internal sealed class DrawCommands
         var origin = options.Origin ?? default;
         var flags = (options.FlipX ? 1 : 0) | (options.FlipY ? 2 : 0) | (options.Smooth ? 4 : 0)
             | (options.Source.HasValue ? 8 : 0) | (options.Origin.HasValue ? 16 : 0);
+        var id = _paths?.Get(texture) ?? -1;
         _output.Begin("XSPRITE").Field(options.Layer).Field(_space).Field(rect).FieldWithAlpha(options.Tint)
-            .Field(flags).Field(source).Field(options.Rotation).Field(origin.X).Field(origin.Y).Field(texture).End();
+            .Field(flags).Field(source).Field(options.Rotation).Field(origin.X).Field(origin.Y).Texture(texture, id).End();
     }
 
     public void Text(string text, float x, float y, float size, Color color, TextAlign align, string? font, int layer)
@@ -186,5 +196,39 @@ internal sealed class FontLibrary
         }
         if (_fonts.Count < 64) _fonts[path] = font;
         return font;
+    }
+}
+
+/// <summary>
+/// Short ids for texture paths ("paths" extension): the first use of a path sends
+/// "XPATH|id|path", later lines carry "#id". Up to 65,536 paths get ids; beyond that
+/// paths are sent as they are.
+/// </summary>
+internal sealed class PathIds
+{
+    private const int MaxIds = 65536;
+    private readonly LineWriter _output;
+    private readonly Dictionary<string, int> _ids = new(StringComparer.Ordinal);
+    // Games pass the same string objects frame after frame: a reference check
+    // skips hashing the path.
+    private string? _lastPath;
+    private int _lastId = -1;
+
+    public PathIds(LineWriter output) => _output = output;
+
+    /// <summary>The id of the path (declaring it first if new), or -1 to send the path itself.</summary>
+    public int Get(string path)
+    {
+        if (ReferenceEquals(path, _lastPath)) return _lastId;
+        if (!_ids.TryGetValue(path, out var id))
+        {
+            if (_ids.Count >= MaxIds) return -1;
+            id = _ids.Count;
+            _ids.Add(path, id);
+            _output.Begin("XPATH").Field(id).Field(path).End();
+        }
+        _lastPath = path;
+        _lastId = id;
+        return id;
     }
 }

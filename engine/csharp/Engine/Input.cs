@@ -55,12 +55,25 @@ public sealed class Input
     /// <summary>Starts a new frame with the runtime's report of what is held.</summary>
     internal void BeginFrame(IEnumerable<int> keysDown, Vector2 mouse, IEnumerable<int> buttonsDown)
     {
+        StartFrame(mouse);
+        foreach (var key in keysDown) Set(_keys, key);
+        foreach (var button in buttonsDown) Set(_buttons, button);
+    }
+
+    /// <summary>The same from lists, enumerated without boxing: the host's steady path.</summary>
+    internal void BeginFrame(List<int> keysDown, Vector2 mouse, List<int> buttonsDown)
+    {
+        StartFrame(mouse);
+        foreach (var key in keysDown) Set(_keys, key);
+        foreach (var button in buttonsDown) Set(_buttons, button);
+    }
+
+    private void StartFrame(Vector2 mouse)
+    {
         Array.Copy(_keys, _previousKeys, _keys.Length);
         Array.Copy(_buttons, _previousButtons, _buttons.Length);
         Array.Clear(_keys);
         Array.Clear(_buttons);
-        foreach (var key in keysDown) Set(_keys, key);
-        foreach (var button in buttonsDown) Set(_buttons, button);
         MousePosition = mouse;
         MouseWheel = _nextWheel;
         TextTyped = _nextText;

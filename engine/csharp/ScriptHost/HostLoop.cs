@@ -1,6 +1,7 @@
 using System.Diagnostics;
 using System.Globalization;
 using System.Numerics;
+using System.Text;
 
 namespace Quorvane.ScriptHost;
 
@@ -10,6 +11,8 @@ namespace Quorvane.ScriptHost;
 /// or the end of input. Output is buffered and flushed once per answer. The first
 /// exception that escapes the game is reported once (GAME_FAILED and its GAME_STACK
 /// lines); from then on the game is not called again and frames are answered empty.
+/// A steady frame allocates nothing in this loop: lines are read as bytes into a
+/// reused buffer and the answer is formatted into another.
 /// </summary>
 internal sealed class HostLoop
 {
@@ -20,24 +23,41 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw", "frames", "audio", "input" };
+    internal static readonly string[] Extensions = { "draw", "frames", "audio", "input", "stats", "paths" };
 
-    private readonly TextReader _input;
-    private readonly TextWriter _output;
+    private readonly LineInput _input;
+    private readonly Action<LineWriter> _flush;
     private readonly GameRunner _runner;
     private readonly LineWriter _lines = new();
     private readonly Graphics _graphics;
+    private readonly List<int> _keys = new();
+    private readonly List<int> _buttons = new();
     private bool _started;
     private bool _gameFailed;
     private bool _quitSent;
     private long _frameNumber;
+    // Allocated bytes of this thread when the previous frame's figure was taken: a
+    // frame's figure covers everything since, reading its FRAME line included.
+    private long _allocatedAtLastFrame = -1;
 
+    /// <summary>The real host: bytes in, bytes out, one write per answer.</summary>
+    public HostLoop(Stream input, Stream output, GameRunner runner)
+        : this(new StreamLineInput(input), lines => lines.FlushTo(output), runner)
+    {
+    }
+
+    /// <summary>Over text, for tests and tools.</summary>
     public HostLoop(TextReader input, TextWriter output, GameRunner runner)
+        : this(new TextLineInput(input), lines => lines.FlushTo(output), runner)
+    {
+    }
+
+    private HostLoop(LineInput input, Action<LineWriter> flush, GameRunner runner)
     {
         _input = input;
-        _output = output;
+        _flush = flush;
         _runner = runner;
-        _graphics = new Graphics(_lines, runner.Game.Settings.ProjectFolder);
+        _graphics = new Graphics(_lines, runner.Game.Settings.ProjectFolder, pathIds: true);
         Log.Sink = _lines;
     }
 
@@ -47,13 +67,13 @@ internal sealed class HostLoop
         _lines.Raw("EXTENSIONS|" + string.Join(",", Extensions));
         _lines.Raw("READY");
         Flush();
-        while (_input.ReadLine() is { } line)
+        while (_input.TryReadLine(out var line))
         {
-            if (line == "SHUTDOWN") break;
-            if (line == "START") HandleStart();
-            else if (line.StartsWith("FRAME|", StringComparison.Ordinal)) HandleFrame(line);
-            else if (InputLines.Handle(line, _runner.Game)) continue;
-            else if (line.Length > 0) Log.Warn($"Script host ignored an unknown command: {line}");
+            if (line.SequenceEqual("SHUTDOWN"u8)) break;
+            if (line.SequenceEqual("START"u8)) HandleStart();
+            else if (line.StartsWith("FRAME|"u8)) HandleFrame(line);
+            else if (line.StartsWith("X"u8) && InputLines.Handle(Encoding.UTF8.GetString(line), _runner.Game)) continue;
+            else if (line.Length > 0) Log.Warn($"Script host ignored an unknown command: {Encoding.UTF8.GetString(line)}");
             Flush();
         }
         Flush();
@@ -70,20 +90,35 @@ internal sealed class HostLoop
     {
         if (_started) return;
         _started = true;
-        RunGame(_runner.Start);
+        try
+        {
+            _runner.Start();
+        }
+        catch (Exception error)
+        {
+            Fail(error);
+        }
     }
 
-    private void HandleFrame(string line)
+    private void HandleFrame(ReadOnlySpan<byte> line)
     {
         _frameNumber++;
         EnsureStarted();
-        if (!TryParseFrame(line, out var delta, out var keys, out var mouse, out var buttons))
+        if (!TryParseFrame(line, out var delta, _keys, out var mouse, _buttons))
         {
-            _lines.Text("ERROR|", $"Script host received a malformed frame line: {line}");
+            _lines.Text("ERROR|", $"Script host received a malformed frame line: {Encoding.UTF8.GetString(line)}");
         }
         else if (!_gameFailed)
         {
-            RunGame(() => _runner.Frame(delta, keys, mouse, buttons, _graphics));
+            // No closure and no context text unless something fails: a steady frame allocates nothing.
+            try
+            {
+                _runner.Frame(delta, _keys, mouse, _buttons, _graphics);
+            }
+            catch (Exception error)
+            {
+                Fail(error);
+            }
         }
         _runner.Game.Audio.DrainTo(_lines);
         if (!_gameFailed) _graphics.Camera(_runner.Game.Camera);
@@ -93,21 +128,27 @@ internal sealed class HostLoop
             _quitSent = true;
             _lines.Raw("QUIT");
         }
-        _lines.Raw("END_FRAME|" + _frameNumber.ToString(CultureInfo.InvariantCulture));
+        ReportAllocations();
+        _lines.Begin("END_FRAME").Field(_frameNumber).End();
     }
 
-    private void RunGame(Action action)
+    /// <summary>
+    /// "XSTATS|bytes": what this thread allocated since the previous frame's report (the
+    /// first frame reports nothing, having no start to count from).
+    /// </summary>
+    private void ReportAllocations()
+    {
+        var now = GC.GetAllocatedBytesForCurrentThread();
+        if (_allocatedAtLastFrame >= 0) _lines.Begin("XSTATS").Field(now - _allocatedAtLastFrame).End();
+        // The report line itself is counted in the next frame's figure.
+        _allocatedAtLastFrame = now;
+    }
+
+    private void Fail(Exception error)
     {
         if (_gameFailed) return;
-        try
-        {
-            action();
-        }
-        catch (Exception error)
-        {
-            _gameFailed = true;
-            ReportFailure(_runner.Callback ?? "Update", error);
-        }
+        _gameFailed = true;
+        ReportFailure(_runner.Callback ?? "Update", error);
     }
 
     /// <summary>GAME_FAILED|where|type|message, then GAME_STACK|line|method|file per frame of the game's own code.</summary>
@@ -142,37 +183,71 @@ internal sealed class HostLoop
     // A field must not break the line it stands in.
     private static string Clean(string text) => text.Replace('|', '/').Replace('\n', ' ').Replace('\r', ' ');
 
-    private void Flush() => _lines.FlushTo(_output);
+    private void Flush() => _flush(_lines);
 
     internal static bool TryParseFrame(string line, out float delta, out List<int> keys, out Vector2 mouse, out List<int> buttons)
     {
         keys = new List<int>();
         buttons = new List<int>();
+        return TryParseFrame(Encoding.UTF8.GetBytes(line), out delta, keys, out mouse, buttons);
+    }
+
+    /// <summary>"FRAME|dt|keys|x,y|buttons" into reused lists; false when a field does not read.</summary>
+    internal static bool TryParseFrame(ReadOnlySpan<byte> line, out float delta, List<int> keys, out Vector2 mouse, List<int> buttons)
+    {
+        keys.Clear();
+        buttons.Clear();
         mouse = Vector2.Zero;
         delta = 0f;
-        var parts = line.Split('|');
-        if (parts.Length < 4) return false;
-        if (!float.TryParse(parts[1], NumberStyles.Float, CultureInfo.InvariantCulture, out delta)) return false;
-        if (!TryParseList(parts[2], keys)) return false;
-        var position = parts[3].Split(',');
-        if (position.Length != 2
-            || !int.TryParse(position[0], NumberStyles.Integer, CultureInfo.InvariantCulture, out var x)
-            || !int.TryParse(position[1], NumberStyles.Integer, CultureInfo.InvariantCulture, out var y))
+        // Fields as string.Split makes them; a sixth range takes whatever follows the buttons.
+        Span<Range> parts = stackalloc Range[6];
+        var count = Split(line, (byte)'|', parts);
+        if (count < 4) return false;
+        if (!float.TryParse(line[parts[1]], NumberStyles.Float, CultureInfo.InvariantCulture, out delta)) return false;
+        if (!TryParseList(line[parts[2]], keys)) return false;
+        var position = line[parts[3]];
+        Span<Range> xy = stackalloc Range[3];
+        if (Split(position, (byte)',', xy) != 2
+            || !int.TryParse(position[xy[0]], NumberStyles.Integer, CultureInfo.InvariantCulture, out var x)
+            || !int.TryParse(position[xy[1]], NumberStyles.Integer, CultureInfo.InvariantCulture, out var y))
         {
             return false;
         }
         mouse = new Vector2(x, y);
-        return TryParseList(parts.Length > 4 ? parts[4] : string.Empty, buttons);
+        return TryParseList(count > 4 ? line[parts[4]] : ReadOnlySpan<byte>.Empty, buttons);
     }
 
-    private static bool TryParseList(string text, List<int> values)
+    /// <summary>
+    /// The fields of text between separators, at most ranges.Length of them (the last
+    /// one then holds the rest); returns how many. Like string.Split, an empty text is
+    /// one empty field.
+    /// </summary>
+    private static int Split(ReadOnlySpan<byte> text, byte separator, Span<Range> ranges)
+    {
+        var count = 0;
+        var start = 0;
+        while (count < ranges.Length - 1)
+        {
+            var at = text[start..].IndexOf(separator);
+            if (at < 0) break;
+            ranges[count++] = new Range(start, start + at);
+            start += at + 1;
+        }
+        ranges[count++] = new Range(start, text.Length);
+        return count;
+    }
+
+    private static bool TryParseList(ReadOnlySpan<byte> text, List<int> values)
     {
         if (text.Length == 0) return true;
-        foreach (var item in text.Split(','))
+        for (;;)
         {
+            var comma = text.IndexOf((byte)',');
+            var item = comma < 0 ? text : text[..comma];
             if (!int.TryParse(item, NumberStyles.Integer, CultureInfo.InvariantCulture, out var value)) return false;
             values.Add(value);
+            if (comma < 0) return true;
+            text = text[(comma + 1)..];
         }
-        return true;
     }
 }

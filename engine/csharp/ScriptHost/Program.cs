@@ -1,10 +1,11 @@
-using System.Text;
 using Quorvane;
 using Quorvane.ScriptHost;
 
 // The runtime reads this process's stdout (stderr shares the pipe) as protocol lines.
-var output = new StreamWriter(Console.OpenStandardOutput(), new UTF8Encoding(false)) { AutoFlush = false, NewLine = "\n" };
-var input = new StreamReader(Console.OpenStandardInput(), new UTF8Encoding(false));
+// Both ends are raw byte streams: the loop formats and cuts UTF-8 lines itself, so
+// a frame is one write and allocates nothing.
+var output = Console.OpenStandardOutput();
+var input = Console.OpenStandardInput();
 
 void Fatal(string message)
 {

@@ -1,12 +1,15 @@
 #include "app/Application.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
+#include <optional>
 
 #include "app/ErrorScreen.h"
 #include "app/Log.h"
 #include "project/ScriptHostConfig.h"
 #include "scripting/InputLines.h"
+#include "render/software/BandedCanvas.h"
 
 namespace Quorvane {
 
@@ -25,6 +28,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     ProjectConfig config;
     if (!LoadProject(projectPath, config)) return 1;
 
+    if (options.renderThreads) SetRenderThreads(*options.renderThreads);
     window = options.headless ? CreateHeadlessWindow() : CreatePlatformWindow();
     const WindowSettings& settings = config.windowSettings;
     if (!window->Create(settings.width, settings.height, settings.title)) return 1;
@@ -61,6 +65,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     LogInfo("Running project: " + config.name);
     const bool failed = MainLoop(config, options);
     scriptRuntime.Shutdown();
+    if (options.stats) LogInfo(FrameStats::Format(frameStats.Summarise()));
     if (!audio.Stop()) return 1;
 
     if (!options.screenshot.empty() && !WritePng(options.screenshot, renderer.Pixels())) {
@@ -97,8 +102,11 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
     // --frames N ends the loop the way a close request would: after a whole frame.
     const auto frameLimitReached = [&] { return options.frames && framesRun >= *options.frames; };
     std::optional<ErrorScreen> failure;
+    using Clock = FrameClock::Clock;
+    const auto milliseconds = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    std::optional<Clock::time_point> previousStart;
     while (!frameLimitReached() && window->PumpMessages()) {
-        const auto frameStart = FrameClock::Clock::now();
+        const auto frameStart = Clock::now();
         const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
         // A dead host answers nothing; a failed game's host stays alive (and
         // answers its frames) in case the game is mended and loaded again.
@@ -106,6 +114,7 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
             QueueInputLines(config, framesRun == 0);
             scriptRuntime.RunFrame(delta);
         }
+        const auto hostDone = Clock::now();
         ProcessInputState().EndFrame();
         ProcessInputState().ClearFrameEvents();
         if (!failure) failure = FailureScreen();
@@ -125,6 +134,10 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         }
         audio.AdvanceFrame();
         ++framesRun;
+        frameStats.Record({previousStart ? milliseconds(frameStart - *previousStart) : -1.0,
+                           milliseconds(hostDone - frameStart), milliseconds(Clock::now() - hostDone),
+                           failure ? -1 : scriptRuntime.GetSnapshot().hostAllocatedBytes});
+        previousStart = frameStart;
         // Game.Quit() ends the loop as closing the window does.
         if (scriptRuntime.Process().QuitRequested()) break;
         // Without a window nobody can close the error screen: it is drawn once

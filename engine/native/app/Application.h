@@ -9,6 +9,7 @@
 #include "app/ErrorScreen.h"
 #include "app/FrameClock.h"
 #include "audio/AudioEngine.h"
+#include "app/FrameStats.h"
 #include "platform/Window.h"
 #include "project/ProjectConfig.h"
 #include "render/Renderer.h"
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<Window> window;
     Renderer renderer;
     FrameClock frameClock;
+    FrameStats frameStats;
     ScriptRuntime scriptRuntime;
     AudioEngine audio;  // stopped before the script host, so its capture is complete
 };

@@ -47,6 +47,16 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             commandLine.showVersion = true;
         } else if (name == "--headless") {
             commandLine.headless = true;
+        } else if (name == "--render-threads") {
+            std::string value;
+            std::int64_t threads = 0;
+            if (!takeValue(value) || !ParseFrameCount(value, threads) || threads > 16) {
+                error = "--render-threads needs a whole number from 1 to 16.";
+                return false;
+            }
+            commandLine.renderThreads = static_cast<int>(threads);
+        } else if (name == "--stats") {
+            commandLine.stats = true;
         } else if (name == "--frames") {
             std::string value;
             std::int64_t frames = 0;
@@ -73,7 +83,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             error = "Unknown option: " + argument + " (see --help).";
             return false;
         }
-        if (inlineValue && (name == "--help" || name == "--version" || name == "--headless" || name == "--")) {
+        if (inlineValue && (name == "--help" || name == "--version" || name == "--headless" || name == "--stats" ||
+                            name == "--")) {
             error = "Option " + name + " takes no value.";
             return false;
         }
@@ -93,7 +104,9 @@ std::string UsageText() {
            "  --frames N         stop after N frames, as if the window had been closed\n"
            "  --screenshot FILE  write the last drawn frame to FILE as PNG\n"
            "  --audio-capture FILE\n"
-           "                     write everything the mixer produced to FILE (WAV, 48 kHz stereo float)\n";
+           "                     write everything the mixer produced to FILE (WAV, 48 kHz stereo float)\n"
+           "  --stats            print frame time, host time, render time and host allocations at exit\n"
+           "  --render-threads N draw frames on N threads (1: on the main thread only)\n";
 }
 
 }  // namespace Quorvane

@@ -12,6 +12,8 @@ struct CommandLine {
     bool showHelp = false;
     bool showVersion = false;
     bool headless = false;
+    bool stats = false;                  // print the frame figures at exit
+    std::optional<int> renderThreads;    // threads of the software canvas; default: the machine's
     std::optional<std::int64_t> frames;  // end the loop after this many frames
     std::filesystem::path screenshot;    // empty: no screenshot
     std::filesystem::path audioCapture;  // empty: no capture of the mixed sound

@@ -133,9 +133,31 @@ long long ExponentValue(std::string_view exponent) {
     return negative ? -value : value;
 }
 
+// The common field of a busy frame is a short run of digits ("32", "255", "-7"):
+// read it directly. Up to 7 digits the value is exact as an int and as a float, so
+// the result is the one the general path gives. Empty when the text is not that.
+std::optional<std::int32_t> ShortDecimal(std::string_view text) {
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) i = 1;
+    const std::size_t digits = text.size() - i;
+    if (digits == 0 || digits > 7) return std::nullopt;
+    std::int32_t value = 0;
+    for (; i < text.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - '0';
+        if (digit > 9) return std::nullopt;
+        value = value * 10 + static_cast<std::int32_t>(digit);
+    }
+    return negative ? -value : value;
+}
+
 }  // namespace
 
 std::optional<float> ParseFloatPrefix(std::string_view text) {
+    // "-0" must stay a negative zero, which the int path cannot carry.
+    if (const std::optional<std::int32_t> whole = ShortDecimal(text); whole && !(*whole == 0 && text[0] == '-')) {
+        return static_cast<float>(*whole);
+    }
     bool negative = false;
     const std::string_view rest = StripSpaceAndSign(text, negative);
     const auto sign = [negative](float value) { return negative ? -value : value; };
@@ -179,6 +201,7 @@ std::optional<float> ParseFloatPrefix(std::string_view text) {
 }
 
 std::optional<std::int32_t> ParseIntPrefix(std::string_view text) {
+    if (const std::optional<std::int32_t> whole = ShortDecimal(text)) return whole;
     bool negative = false;
     const std::string_view rest = StripSpaceAndSign(text, negative);
     if (rest.empty() || !IsDigit(rest[0])) return std::nullopt;

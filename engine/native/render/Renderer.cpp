@@ -116,15 +116,26 @@ void Renderer::DrawSprites(const std::vector<SpriteCommand>& sprites) {
     for (const SpriteCommand& sprite : sprites) sorted.push_back(&sprite);
     // Byte order of the UTF-8 path decides which sprite lies on top. std::string
     // compares chars through memcmp, that is as unsigned bytes.
+    // Sprites of one texture share one resolved path: equal pointers are equal keys.
     std::sort(sorted.begin(), sorted.end(), [](const SpriteCommand* a, const SpriteCommand* b) {
-        std::string scratchA, scratchB;
-        return PathKey(a->texturePath, scratchA) < PathKey(b->texturePath, scratchB);
+        if (a->texturePath.Identity() == b->texturePath.Identity()) return false;
+        return a->texturePath.Text() < b->texturePath.Text();
     });
-    for (const SpriteCommand* sprite : sorted) DrawSprite(*sprite);
+    // Sorted, a texture's sprites come in one run: one cache lookup per run.
+    const void* lastPath = nullptr;
+    const Texture* lastTexture = nullptr;
+    for (const SpriteCommand* sprite : sorted) {
+        if (lastTexture == nullptr || sprite->texturePath.Identity() != lastPath || lastPath == nullptr) {
+            lastTexture = GetTexture(sprite->texturePath);
+            lastPath = sprite->texturePath.Identity();
+        }
+        DrawSprite(*sprite, lastTexture);
+    }
 }
 
-void Renderer::DrawSprite(const SpriteCommand& sprite) {
-    const Texture* texture = GetTexture(sprite.texturePath);
+void Renderer::DrawSprite(const SpriteCommand& sprite) { DrawSprite(sprite, GetTexture(sprite.texturePath)); }
+
+void Renderer::DrawSprite(const SpriteCommand& sprite, const Texture* texture) {
     if (!texture->IsLoaded()) {
         DrawFilledRect(sprite.x, sprite.y, sprite.width, sprite.height, sprite.color);
         return;

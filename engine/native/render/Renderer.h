@@ -86,6 +86,7 @@ private:
     };
     ScreenRect ToScreen(float x, float y, float width, float height) const;
     void DrawSprite(const SpriteCommand& sprite);
+    void DrawSprite(const SpriteCommand& sprite, const Texture* texture);
     void DrawDrawable(const FrameSnapshot& snapshot, const DrawItem& item);
     void DrawItemSprite(const FrameSnapshot& snapshot, const DrawItem& item);
     void FillItemRect(ScreenRect rect, ColorA color);

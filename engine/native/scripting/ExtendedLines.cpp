@@ -4,6 +4,8 @@
 #include "scripting/DrawLines.h"
 #include "scripting/FrameLines.h"
 #include "scripting/InputLines.h"
+#include "scripting/PathLines.h"
+#include "scripting/StatsLines.h"
 #include "scripting/WireProtocol.h"
 
 namespace Quorvane {
@@ -33,11 +35,24 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"XFULLSCREEN|", Extension::Input, ParseFullscreenLine},
     {"XCURSOR|", Extension::Input, ParseCursorLine},
     {"XFULLSCREEN_TOGGLE|", Extension::Input, ParseFullscreenToggleLine},
+    {"XSTATS|", Extension::Stats, ParseStatsLine},
+    {"XPATH|", Extension::Paths, ParsePathLine},
 };
+
+// The first bytes of every tag above: most lines of a busy frame are base lines
+// (SPRITE, RECT), and one table look-up sends them on without a prefix compare each.
+struct FirstBytes {
+    bool seen[256] = {};
+    constexpr FirstBytes() {
+        for (const ExtendedTag& tag : kExtendedTags) seen[static_cast<unsigned char>(tag.prefix[0])] = true;
+    }
+};
+constexpr FirstBytes kFirstBytes;
 
 }  // namespace
 
 bool HandleExtendedLine(ProtocolState& state, std::string_view line) {
+    if (line.empty() || !kFirstBytes.seen[static_cast<unsigned char>(line[0])]) return false;
     for (const ExtendedTag& tag : kExtendedTags) {
         if (!state.extensions.Has(tag.extension)) continue;
         if (line.substr(0, tag.prefix.size()) != tag.prefix) continue;

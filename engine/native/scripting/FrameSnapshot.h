@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "audio/AudioCommand.h"
+#include "app/Log.h"
 #include "project/ProjectConfig.h"
 #include "render/DrawTypes.h"
 
@@ -31,13 +33,45 @@ struct RectCommand {
 
 using DebugRectCommand = RectCommand;
 
+// A resolved texture path shared by every sprite that names it: the protocol
+// resolves a path once and hands out copies that cost a reference count, not a
+// heap allocation per sprite. Equal pointers mean equal paths.
+class SharedPath {
+public:
+    struct Resolved {
+        std::filesystem::path path;
+        std::string text;  // UTF-8, the sort key and the texture cache key
+    };
+
+    SharedPath() = default;
+    SharedPath(std::filesystem::path path)  // NOLINT: a plain path converts, for callers that have one
+        : resolved(std::make_shared<const Resolved>(Resolved{path, PathToString(path)})) {}
+
+    const std::filesystem::path& Path() const { return resolved ? resolved->path : Empty().path; }
+    const std::string& Text() const { return resolved ? resolved->text : Empty().text; }
+    operator const std::filesystem::path&() const { return Path(); }  // NOLINT
+    const void* Identity() const { return resolved.get(); }
+
+    friend bool operator==(const SharedPath& a, const std::filesystem::path& b) { return a.Path() == b; }
+    friend bool operator==(const SharedPath& a, const SharedPath& b) {
+        return a.resolved == b.resolved || a.Text() == b.Text();
+    }
+
+private:
+    static const Resolved& Empty() {
+        static const Resolved empty;
+        return empty;
+    }
+    std::shared_ptr<const Resolved> resolved;
+};
+
 struct SpriteCommand {
     float x = 0.0f;
     float y = 0.0f;
     float width = 0.0f;
     float height = 0.0f;
     Color color;
-    std::filesystem::path texturePath;  // absolute and normalised
+    SharedPath texturePath;  // absolute and normalised
     bool flipX = false;
     bool flipY = false;
 };
@@ -97,6 +131,7 @@ struct FrameSnapshot {
     std::string strings;          // the bytes behind the items' TextRefs
     std::vector<AudioCommand> audio;  // "audio" extension, applied when the frame is rendered
     WindowRequests window;
+    std::int64_t hostAllocatedBytes = -1;  // XSTATS of this frame; -1 when none came
 
     TextRef AddString(std::string_view text) {
         const TextRef ref{static_cast<std::uint32_t>(strings.size()), static_cast<std::uint32_t>(text.size())};
@@ -115,6 +150,7 @@ struct FrameSnapshot {
         strings.clear();
         audio.clear();
         window = {};
+        hostAllocatedBytes = -1;
     }
 };
 

@@ -89,7 +89,8 @@ void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
     state.frameEnded = false;
     ++state.frameNumber;
     frameLines = 0;
-    queued += ComposeFrameLine(deltaTime, input);
+    // Queued lines and the FRAME line go in one write from one reused buffer.
+    AppendFrameLine(queued, deltaTime, input);
     WriteLine(queued);
     queued.clear();
     WaitForLine(Token::EndFrame, kFrameTimeoutMs);

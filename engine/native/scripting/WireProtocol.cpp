@@ -1,11 +1,13 @@
 #include "scripting/WireProtocol.h"
 
 #include <algorithm>
+#include <charconv>
 #include <exception>
 #include <optional>
 
 #include "app/Log.h"
 #include "app/Numbers.h"
+#include "scripting/PathLines.h"
 
 namespace Quorvane {
 namespace {
@@ -97,7 +99,7 @@ void ParseSpriteLine(ProtocolState& state) {
     sprite.width = rect.width;
     sprite.height = rect.height;
     sprite.color = rect.color;
-    sprite.texturePath = texture->path;
+    sprite.texturePath = texture->shared;
     if (fields.size() == 11) {
         sprite.flipX = ParseFlag(fields[9]);
         sprite.flipY = ParseFlag(fields[10]);
@@ -134,6 +136,7 @@ void ParseColliderLine(ProtocolState& state) {
 }  // namespace
 
 const ResolvedPath* ResolveTexture(ProtocolState& state, std::string_view text) {
+    if (state.extensions.Has(Extension::Paths) && IsPathId(text)) return DeclaredPath(state, text);
     if (const auto found = state.resolvedTextures.find(text); found != state.resolvedTextures.end()) {
         return &found->second;
     }
@@ -142,6 +145,7 @@ const ResolvedPath* ResolveTexture(ProtocolState& state, std::string_view text) 
     try {
         resolved.path = ResolvePath(state.projectRoot, std::filesystem::path(key));
         resolved.text = PathToString(resolved.path);
+        resolved.shared = SharedPath(resolved.path);
     } catch (const std::exception&) {
         return nullptr;
     }
@@ -161,14 +165,16 @@ void ReportLineFault(ProtocolState& state, std::string_view tag, std::string_vie
 
 void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
     fields.clear();
+    // Fields are a few bytes long: a plain scan beats a library search per field.
+    const char* const data = line.data();
+    const std::size_t size = line.size();
     std::size_t start = 0;
-    for (;;) {
-        const std::size_t bar = line.find('|', start);
-        if (bar == std::string_view::npos) break;
-        fields.push_back(line.substr(start, bar - start));
-        start = bar + 1;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] != '|') continue;
+        fields.emplace_back(data + start, i - start);
+        start = i + 1;
     }
-    if (start < line.size()) fields.push_back(line.substr(start));
+    if (start < size) fields.emplace_back(data + start, size - start);
 }
 
 void HandleLine(ProtocolState& state, std::string_view line) {
@@ -224,19 +230,37 @@ void ReleaseHeldLines(ProtocolState& state, bool asErrors, std::size_t count) {
         }
     }
     state.heldLines.erase(state.heldLines.begin(), state.heldLines.begin() + static_cast<std::ptrdiff_t>(count));
+namespace {
+
+void AppendInt(std::string& out, std::int64_t value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+}  // namespace
+
+void AppendFrameLine(std::string& out, float deltaTime, const InputState& input) {
+    out += "FRAME|";
+    // What a default-configured stream writes (%g, 6 digits), without a stream:
+    // to_chars ignores the locale and allocates nothing.
+    char number[32];
+    const auto written = std::to_chars(number, number + sizeof number, deltaTime, std::chars_format::general, 6);
+    out.append(number, written.ptr);
+    out += '|';
+    // A few pressed keys fit a string's inline buffer: no allocation.
+    out += input.FormatPressedKeys();
+    out += '|';
+    AppendInt(out, input.GetMouseX());
+    out += ',';
+    AppendInt(out, input.GetMouseY());
+    out += '|';
+    out += input.FormatPressedButtons();
 }
 
 std::string ComposeFrameLine(float deltaTime, const InputState& input) {
-    std::string command = "FRAME|";
-    command += FormatStreamFloat(deltaTime);
-    command += '|';
-    command += input.FormatPressedKeys();
-    command += '|';
-    command += std::to_string(input.GetMouseX());
-    command += ',';
-    command += std::to_string(input.GetMouseY());
-    command += '|';
-    command += input.FormatPressedButtons();
+    std::string command;
+    AppendFrameLine(command, deltaTime, input);
     return command;
 }
 

@@ -25,7 +25,8 @@ struct TransparentStringHash {
 
 struct ResolvedPath {
     std::filesystem::path path;
-    std::string text;  // its UTF-8 form, the renderer's cache key
+    std::string text;   // its UTF-8 form, the renderer's cache key
+    SharedPath shared;  // the same, for sprites to share without copying
 };
 
 // What received lines act on: the snapshot and the three conversation flags.
@@ -40,6 +41,8 @@ struct ProtocolState {
     // every frame; resolving each costs file-system calls.
     std::unordered_map<std::string, ResolvedPath, TransparentStringHash, std::equal_to<>> resolvedTextures;
     std::vector<std::string_view> fields;  // scratch, reused line after line
+    // Extension "paths": id -> path, declared with XPATH; empty text = not declared.
+    std::vector<ResolvedPath> declaredPaths;
 
     // What the host declared with its EXTENSIONS line; empty for a host that did not.
     ExtensionSet extensions;
@@ -87,5 +90,7 @@ void HandleLine(ProtocolState& state, std::string_view line);
 
 // "FRAME|dt|keys|x,y|buttons"
 std::string ComposeFrameLine(float deltaTime, const InputState& input);
+// The same line appended to out, allocating nothing once out has room.
+void AppendFrameLine(std::string& out, float deltaTime, const InputState& input);
 
 }  // namespace Quorvane

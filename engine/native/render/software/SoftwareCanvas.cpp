@@ -322,16 +322,25 @@ void SoftwareCanvas::Resize(std::int32_t newWidth, std::int32_t newHeight) {
     width = newWidth;
     height = newHeight;
     buffer.assign(static_cast<std::size_t>(width) * height, 0u);
+    pixels = buffer.data();
+}
+
+void SoftwareCanvas::DrawInto(const SoftwareCanvas& owner, std::int32_t top, std::int32_t bottom) {
+    pixels = owner.pixels;
+    width = owner.width;
+    height = owner.height;
+    bandTop = top;
+    bandBottom = bottom;
 }
 
 void SoftwareCanvas::Fill(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, std::uint32_t value) {
     left = std::max<std::int64_t>(left, 0);
-    top = std::max<std::int64_t>(top, 0);
+    top = std::max<std::int64_t>(top, std::max(bandTop, 0));
     right = std::min<std::int64_t>(right, width);
-    bottom = std::min<std::int64_t>(bottom, height);
+    bottom = std::min<std::int64_t>(bottom, std::min(bandBottom, height));
     if (right <= left || bottom <= top) return;
     for (std::int64_t y = top; y < bottom; ++y) {
-        std::fill_n(buffer.data() + y * width + left, right - left, value);
+        std::fill_n(pixels + y * width + left, right - left, value);
     }
 }
 
@@ -395,7 +404,10 @@ void SoftwareCanvas::DrawAxisAligned(const SoftwareImage& image, const ImageDraw
     if (tinted) tintedRow.resize(static_cast<std::size_t>(count));
     std::int32_t expandedTexelRow = -1;
 
-    for (std::int32_t row = rows.clippedFirst; row <= rows.clippedLast; ++row) {
+    // The rows were mapped for the whole picture, so a band draws its rows exactly
+    // as the whole canvas would.
+    const std::int32_t lastRow = std::min(rows.clippedLast, bandBottom - 1);
+    for (std::int32_t row = std::max(rows.clippedFirst, bandTop); row <= lastRow; ++row) {
         const std::int32_t texelRow = sourceRows[row - rows.clippedFirst];
         const std::uint32_t* source = image.Row(draw.sourceY + texelRow) + draw.sourceX;
         if (contiguous) {
@@ -407,7 +419,7 @@ void SoftwareCanvas::DrawAxisAligned(const SoftwareImage& image, const ImageDraw
             }
             source = expandedRow.data();
         }
-        std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width + firstX;
+        std::uint32_t* target = pixels + static_cast<std::size_t>(row) * width + firstX;
         if (tinted) {
             const TintFactors tint(draw.tint);
             for (std::int32_t i = 0; i < count; ++i) tintedRow[i] = tint(source[i]);
@@ -459,8 +471,9 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
             maxY = std::max(maxY, qy);
         }
     }
-    const double firstRow = std::max(std::floor(minY), 0.0);
-    const double lastRow = std::min(std::ceil(maxY), static_cast<double>(height) - 1.0);
+    // Each row is computed from its own index, so a band's rows match the whole canvas's.
+    const double firstRow = std::max(std::floor(minY), static_cast<double>(std::max(bandTop, 0)));
+    const double lastRow = std::min(std::ceil(maxY), static_cast<double>(std::min(bandBottom, height)) - 1.0);
     const double firstColumn = std::max(std::floor(minX), 0.0);
     const double lastColumn = std::min(std::ceil(maxX), static_cast<double>(width) - 1.0);
     if (firstRow > lastRow || firstColumn > lastColumn) return;
@@ -503,7 +516,7 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
     const bool fastRows = inImage && draw.sourceWidth < 16384 && draw.sourceHeight < 16384 &&
                           std::abs(scaleX) < 1024.0 && std::abs(scaleY) < 1024.0;
     for (auto row = static_cast<std::int32_t>(firstRow); row <= static_cast<std::int32_t>(lastRow); ++row) {
-        std::uint32_t* target = buffer.data() + static_cast<std::size_t>(row) * width;
+        std::uint32_t* target = pixels + static_cast<std::size_t>(row) * width;
         const double dy = row + 0.5 - oy;
         // u and v at column 0's centre, and their steps per column.
         const double u0 = ox + cosine * (0.5 - ox) + sine * dy - x;
@@ -587,23 +600,23 @@ void SoftwareCanvas::BlendRect(std::int32_t left, std::int32_t top, std::int32_t
         return;
     }
     if (color.a == 0) return;
-    const std::int64_t l = std::max<std::int64_t>(left, 0), t = std::max<std::int64_t>(top, 0);
-    const std::int64_t r = std::min<std::int64_t>(right, width), b = std::min<std::int64_t>(bottom, height);
+    const std::int64_t l = std::max<std::int64_t>(left, 0), t = std::max<std::int64_t>(top, std::max(bandTop, 0));
+    const std::int64_t r = std::min<std::int64_t>(right, width), b = std::min<std::int64_t>(bottom, std::min(bandBottom, height));
     if (r <= l || b <= t) return;
     const auto count = static_cast<std::int32_t>(r - l);
     tintedRow.assign(static_cast<std::size_t>(count), Premultiply(color, color.a));
-    for (std::int64_t y = t; y < b; ++y) BlendRow(tintedRow.data(), buffer.data() + y * width + l, count);
+    for (std::int64_t y = t; y < b; ++y) BlendRow(tintedRow.data(), pixels + y * width + l, count);
 }
 
 void SoftwareCanvas::BlendMask(const std::uint8_t* mask, std::int32_t stride, std::int32_t maskWidth,
                                std::int32_t maskHeight, std::int32_t x, std::int32_t y, ColorA color) {
     if (color.a == 0) return;
-    const std::int64_t left = std::max<std::int64_t>(x, 0), top = std::max<std::int64_t>(y, 0);
+    const std::int64_t left = std::max<std::int64_t>(x, 0), top = std::max<std::int64_t>(y, std::max(bandTop, 0));
     const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + maskWidth, width);
-    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + maskHeight, height);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + maskHeight, std::min(bandBottom, height));
     for (std::int64_t row = top; row < bottom; ++row) {
         const std::uint8_t* coverage = mask + (row - y) * stride + (left - x);
-        std::uint32_t* target = buffer.data() + row * width;
+        std::uint32_t* target = pixels + row * width;
         for (std::int64_t column = left; column < right; ++column) {
             const std::uint32_t cover = *coverage++;
             if (cover == 0) continue;
@@ -617,8 +630,8 @@ std::unique_ptr<CanvasImage> SoftwareCanvas::LoadImage(const std::filesystem::pa
 
 void SoftwareCanvas::Present(Window& window) { window.Present(Pixels()); }
 
-PixelView SoftwareCanvas::Pixels() const { return {buffer.data(), width, height, width}; }
+PixelView SoftwareCanvas::Pixels() const { return {pixels, width, height, width}; }
 
-std::unique_ptr<Canvas> CreateSoftwareCanvas() { return std::make_unique<SoftwareCanvas>(); }
+
 
 }  // namespace Quorvane

@@ -45,7 +45,16 @@ public:
     PixelView Pixels() const override;
 
     std::uint32_t PixelAt(std::int32_t x, std::int32_t y) const {
-        return buffer[static_cast<std::size_t>(y) * width + x] & 0xFFFFFFu;
+        return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFFu;
+    }
+
+    // Draws from now on into owner's pixels, rows [top, bottom) only: one band of a
+    // canvas drawn by several threads. Each band gives exactly the pixels the whole
+    // canvas would give there. A later Resize makes the canvas its own again.
+    void DrawInto(const SoftwareCanvas& owner, std::int32_t top, std::int32_t bottom);
+    void SetBand(std::int32_t top, std::int32_t bottom) {
+        bandTop = top;
+        bandBottom = bottom;
     }
 
 private:
@@ -56,8 +65,11 @@ private:
     void Fill(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, std::uint32_t value);
 
     std::vector<std::uint32_t> buffer;
+    std::uint32_t* pixels = nullptr;  // buffer's, or the owner's when drawing a band
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t bandTop = 0;  // rows drawn: [bandTop, bandBottom) within the canvas
+    std::int32_t bandBottom = INT32_MAX;
     // Scratch of the image being drawn, kept so that steady frames allocate nothing.
     std::vector<std::int32_t> sourceColumns;  // texel column per destination column
     std::vector<std::int32_t> sourceRows;     // texel row per destination row

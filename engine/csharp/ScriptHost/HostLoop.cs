@@ -1,5 +1,7 @@
+using System.Diagnostics;
 using System.Globalization;
 using System.Numerics;
+using System.Runtime.Loader;
 
 namespace Quorvane.ScriptHost;
 
@@ -19,22 +21,32 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw" };
+    internal static readonly string[] Extensions = { "draw", "replay", "reload" };
 
     private readonly TextReader _input;
     private readonly TextWriter _output;
-    private readonly GameRunner _runner;
+    private readonly HostArguments? _arguments;
+    private GameRunner _runner;
     private readonly LineWriter _lines = new();
     private readonly Graphics _graphics;
     private bool _started;
     private string? _lastError;
     private int _lastErrorRepeats;
+    // Hot reload (--watch): the watcher, the contexts of replaced game versions (to see
+    // them really unloaded), and the build end of a reload whose first frame is pending.
+    private HotReloader? _reloader;
+    private readonly List<WeakReference> _oldContexts = new();
+    private AssemblyLoadContext? _currentContext;
+    private int _reloads;
+    private long? _reloadBuildEnd;
 
-    public HostLoop(TextReader input, TextWriter output, GameRunner runner)
+    /// <param name="arguments">What the host was started with; hot reload needs it to find the game again.</param>
+    public HostLoop(TextReader input, TextWriter output, GameRunner runner, HostArguments? arguments = null)
     {
         _input = input;
         _output = output;
         _runner = runner;
+        _arguments = arguments;
         _graphics = new Graphics(_lines, runner.Game.Settings.ProjectFolder);
         Log.Sink = _lines;
     }
@@ -50,11 +62,118 @@ internal sealed class HostLoop
             if (line == "SHUTDOWN") break;
             if (line == "START") HandleStart();
             else if (line.StartsWith("FRAME|", StringComparison.Ordinal)) HandleFrame(line);
+            else if (line.StartsWith("SEED|", StringComparison.Ordinal)) HandleSeed(line);
+            else if (line.StartsWith("WATCH|", StringComparison.Ordinal)) HandleWatch(line["WATCH|".Length..]);
             else if (line.Length > 0) Log.Warn($"Script host ignored an unknown command: {line}");
             Flush();
+            if (_reloadBuildEnd is { } buildEnd) ReportReload(buildEnd);
         }
         Flush();
+        _reloader?.Dispose();
         return 0;
+    }
+
+    private void HandleSeed(string line)
+    {
+        if (ulong.TryParse(line.AsSpan("SEED|".Length), NumberStyles.None, CultureInfo.InvariantCulture, out var seed))
+        {
+            _runner.Game.Random.Reseed(seed);
+        }
+        else
+        {
+            _lines.Text("ERROR|", $"Script host received a malformed seed line: {line}");
+        }
+    }
+
+    private void HandleWatch(string folder)
+    {
+        if (_arguments is null || _reloader is not null) return;
+        var project = HotReloader.FindProject(folder, _arguments.ProjectFolder, out var problem);
+        if (project is null)
+        {
+            Log.Warn(problem!);
+            return;
+        }
+        _reloader = new HotReloader(folder, project);
+        Log.Info($"Watching {Path.GetFullPath(folder)} for code changes; rebuilding {project}.");
+    }
+
+    private void ApplyBuildOutcomes()
+    {
+        if (_reloader is null) return;
+        while (_reloader.TryTakeOutcome(out var outcome))
+        {
+            if (!outcome.Succeeded)
+            {
+                foreach (var error in outcome.Errors) Log.Error(error);
+                Log.Error($"The build failed ({outcome.Errors.Count} error(s)); the old code keeps running.");
+                continue;
+            }
+            Reload(outcome);
+        }
+    }
+
+    // Swaps in the freshly built game between two frames. Anything that goes wrong
+    // leaves the old game running.
+    private void Reload(BuildOutcome outcome)
+    {
+        var arguments = _arguments!;
+        var old = _runner;
+        Game game;
+        AssemblyLoadContext context;
+        try
+        {
+            var path = GameLoader.ResolveAssemblyPath(arguments.GameAssemblyPath, arguments.MainClass);
+            game = GameLoader.CreateReloadableGame(path, arguments.MainClass, out context);
+        }
+        catch (Exception error)
+        {
+            Log.Error($"The rebuilt game could not be loaded; the old code keeps running: {(error is GameLoadException ? error.Message : error)}");
+            return;
+        }
+        string? state = null;
+        Guard("Saving the state for the reload", () => state = old.Game.SaveReloadState());
+        var runner = new GameRunner(game, old.Game.Settings);
+        try
+        {
+            runner.StartAfterReload(old, state);
+        }
+        catch (Exception error)
+        {
+            Log.Error($"The rebuilt game failed to start; the old code keeps running: {error}");
+            context.Unload();
+            return;
+        }
+        Guard("Unloading the old scene", () => old.Game.CurrentScene?.Unload());
+        _runner = runner;
+        if (_currentContext is not null)
+        {
+            _oldContexts.Add(new WeakReference(_currentContext));
+            _currentContext.Unload();
+        }
+        _currentContext = context;
+        _reloads++;
+        _reloadBuildEnd = outcome.EndTimestamp;
+        _lastError = null;
+        Log.Info($"Reloaded the game (build {outcome.Duration.TotalSeconds:0.0} s).");
+    }
+
+    // Called once the new code's first frame has gone out: the latency of the reload,
+    // and whether the versions it replaced are really gone from memory.
+    private void ReportReload(long buildEnd)
+    {
+        _reloadBuildEnd = null;
+        var latency = Stopwatch.GetElapsedTime(buildEnd).TotalMilliseconds;
+        for (var i = 0; i < 10 && _oldContexts.Exists(reference => reference.IsAlive); i++)
+        {
+            GC.Collect();
+            GC.WaitForPendingFinalizers();
+        }
+        _oldContexts.RemoveAll(reference => !reference.IsAlive);
+        var heap = GC.GetTotalMemory(forceFullCollection: true) / 1024.0;
+        Log.Info(string.Create(CultureInfo.InvariantCulture,
+            $"Hot reload {_reloads}: first frame of the new code {latency:0} ms after the build ended; managed heap {heap:0} KiB; replaced versions still loaded: {_oldContexts.Count}."));
+        Flush();
     }
 
     private void HandleStart()
@@ -73,6 +192,7 @@ internal sealed class HostLoop
     private void HandleFrame(string line)
     {
         EnsureStarted();
+        ApplyBuildOutcomes();
         if (!TryParseFrame(line, out var delta, out var keys, out var mouse, out var buttons))
         {
             _lines.Text("ERROR|", $"Script host received a malformed frame line: {line}");

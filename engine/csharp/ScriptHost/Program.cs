@@ -14,9 +14,10 @@ void Fatal(string message)
 }
 
 GameRunner runner;
+HostArguments arguments;
 try
 {
-    var arguments = HostArguments.Parse(args);
+    arguments = HostArguments.Parse(args);
     var assemblyPath = GameLoader.ResolveAssemblyPath(arguments.GameAssemblyPath, arguments.MainClass);
     var game = GameLoader.CreateGame(assemblyPath, arguments.MainClass);
     runner = new GameRunner(game, arguments.ToSettings());
@@ -39,4 +40,4 @@ catch (Exception error)
 
 Console.SetOut(new ConsoleRedirect(Log.Info));
 Console.SetError(new ConsoleRedirect(Log.Error));
-return new HostLoop(input, output, runner).Run();
+return new HostLoop(input, output, runner, arguments).Run();

@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/FrameClock.h"
+#include "app/Replay.h"
 #include "platform/Window.h"
 #include "project/ProjectConfig.h"
 #include "render/Renderer.h"
@@ -24,12 +25,19 @@ public:
 private:
     int StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options);
     void MainLoop(const ProjectConfig& config, const CommandLine& options);
+    // --replay, --record, --seed, --watch: the lines the host hears before START.
+    bool PrepareDeveloperLoop(const ProjectConfig& config, const CommandLine& options);
+    // --record and --compare after the loop; the exit code.
+    int FinishDeveloperLoop(const CommandLine& options);
 
     // Destroyed in reverse order: the script host is shut down first, the window last.
     std::unique_ptr<Window> window;
     Renderer renderer;
     FrameClock frameClock;
     ScriptRuntime scriptRuntime;
+    ReplayFile replay;  // frames of --replay
+    std::size_t replayFrame = 0;
+    ReplayRecorder recorder;
 };
 
 }  // namespace Quorvane

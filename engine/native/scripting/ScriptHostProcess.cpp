@@ -75,7 +75,17 @@ void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
     state.frameEnded = false;
     queued += ComposeFrameLine(deltaTime, input);
     WriteLine(queued);
+    lastFrame.swap(queued);
     queued.clear();
+    WaitForLine(Token::EndFrame, kFrameTimeoutMs);
+}
+
+void ScriptHostProcess::RunRecordedFrame(std::string_view frameLines) {
+    state.snapshot.ClearLists();
+    state.frameEnded = false;
+    queued.clear();
+    lastFrame.assign(frameLines);
+    WriteLine(lastFrame);
     WaitForLine(Token::EndFrame, kFrameTimeoutMs);
 }
 

@@ -37,6 +37,13 @@ public:
     // the same write. Callers check Extensions() first: a host that declared
     // nothing must never see one.
     void QueueLine(std::string_view line);
+    // Writes one line now, outside any frame (lines a host must see before START).
+    void SendLine(std::string_view line) { WriteLine(std::string(line)); }
+    // A replay's frame: the recorded lines go out in place of live input and clock;
+    // lines queued meanwhile are dropped, the recording already holds their kind.
+    void RunRecordedFrame(std::string_view frameLines);
+    // What the last frame wrote to the host, without the final line feed.
+    const std::string& LastFrameLines() const { return lastFrame; }
     ExtensionSet Extensions() const { return state.extensions; }
 
     const FrameSnapshot& GetSnapshot() const { return state.snapshot; }
@@ -62,6 +69,7 @@ private:
     ProtocolState state;
     std::string pending;
     std::string queued;  // extended lines waiting for the next FRAME write
+    std::string lastFrame;  // swapped with queued, so neither allocates in a steady run
     std::size_t maxPending;
     bool discardingLongLine = false;
 };

@@ -171,8 +171,9 @@ internal sealed class HostLoop
         }
         _oldContexts.RemoveAll(reference => !reference.IsAlive);
         var heap = GC.GetTotalMemory(forceFullCollection: true) / 1024.0;
+        var workingSet = Environment.WorkingSet / (1024.0 * 1024.0);
         Log.Info(string.Create(CultureInfo.InvariantCulture,
-            $"Hot reload {_reloads}: first frame of the new code {latency:0} ms after the build ended; managed heap {heap:0} KiB; replaced versions still loaded: {_oldContexts.Count}."));
+            $"Hot reload {_reloads}: first frame of the new code {latency:0} ms after the build ended; managed heap {heap:0} KiB, working set {workingSet:0.0} MiB; replaced versions still loaded: {_oldContexts.Count}."));
         Flush();
     }
 

@@ -51,12 +51,23 @@ TEST(Startup, ProjectErrorsEndWithExitCodeOne) {
 TEST(Startup, MissingScriptHostThenMissingGameAssembly) {
     TempDir cwd;
     cwd.Write("game/project.json", R"({"mainClass": "M", "mainAssembly": "Game.dll"})");
-    auto result = RunIn(cwd.Path(), {"--headless", "game"});
+    // A copy of the runtime away from the checkout: the built one would find the
+    // script host built in its own checkout.
+    TempDir elsewhere;
+    const auto runtime = elsewhere.Path() / "a" / "b" / std::filesystem::path(kRuntime).filename();
+    std::filesystem::create_directories(runtime.parent_path());
+    std::filesystem::copy_file(kRuntime, runtime);
+    const auto runCopy = [&] {
+        ProcessOptions options;
+        options.workingDirectory = cwd.Path();
+        return RunProcess({runtime.string(), "--headless", "game"}, options);
+    };
+    auto result = runCopy();
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "[Error] Script host was not found: " + (cwd.Path() / kHostBuildPath).string() + "\n");
 
     cwd.Write(kHostBuildPath, "");
-    result = RunIn(cwd.Path(), {"--headless", "game"});
+    result = runCopy();
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "[Error] Game assembly was not found: " + (cwd.Path() / "game" / "Game.dll").string() + "\n");
 }

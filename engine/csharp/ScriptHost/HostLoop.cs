@@ -94,7 +94,20 @@ internal sealed class HostLoop
             Log.Warn(problem!);
             return;
         }
-        _reloader = new HotReloader(folder, project);
+        if (!Directory.Exists(folder))
+        {
+            Log.Warn($"--watch: the folder {folder} does not exist; nothing is rebuilt.");
+            return;
+        }
+        try
+        {
+            _reloader = new HotReloader(folder, project);
+        }
+        catch (Exception error) when (error is IOException or ArgumentException or UnauthorizedAccessException or PlatformNotSupportedException)
+        {
+            Log.Warn($"--watch cannot watch {folder}: {error.Message}");
+            return;
+        }
         Log.Info($"Watching {Path.GetFullPath(folder)} for code changes; rebuilding {project}.");
     }
 

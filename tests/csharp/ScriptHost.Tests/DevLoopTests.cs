@@ -17,6 +17,7 @@ public sealed class RandomGame : Game
     public override void RestoreReloadState(string state) => Restored.Add($"{state} in {CurrentSceneName}");
 }
 
+[Collection("Host loop")]
 public class DevLoopTests
 {
     private static string Run(string input, Game game, string scene = "")
@@ -83,6 +84,34 @@ public class DevLoopTests
         // Without a runtime that sent WATCH there is nothing to rebuild: the line is harmless.
         var output = Run("WATCH|/nowhere\nSTART\nFRAME|0.1||0,0|\n", new RandomGame());
         Assert.Contains("END_FRAME", output);
+    }
+
+    [Fact]
+    public void AWatchedFolderThatIsMissingOrHasNoProjectIsAWarningNotACrash()
+    {
+        var root = Directory.CreateTempSubdirectory("quorvane-watch-");
+        try
+        {
+            var arguments = new HostArguments(Path.Combine(root.FullName, "g.dll"), "G", root.FullName, "", 0.02f, 0, 0);
+            string RunWatching(string folder)
+            {
+                var runner = new GameRunner(new RandomGame(), arguments.ToSettings());
+                var output = new StringWriter { NewLine = "\n" };
+                Assert.Equal(0, new HostLoop(new StringReader($"WATCH|{folder}\nSTART\nFRAME|0.1||0,0|\n"), output, runner, arguments).Run());
+                return output.ToString();
+            }
+            Assert.Contains($"LOG|Warn|--watch found no .csproj in {root.FullName}; nothing is rebuilt.", RunWatching(root.FullName));
+            File.WriteAllText(Path.Combine(root.FullName, "G.csproj"), "<Project />");
+            var missing = Path.Combine(root.FullName, "gone");
+            Assert.Contains($"LOG|Warn|--watch: the folder {missing} does not exist; nothing is rebuilt.", RunWatching(missing));
+            Assert.Contains("LOG|Info|Watching ", RunWatching(root.FullName));
+            File.WriteAllText(Path.Combine(root.FullName, "H.csproj"), "<Project />");
+            Assert.Contains("--watch found several projects in ", RunWatching(root.FullName));
+        }
+        finally
+        {
+            root.Delete(recursive: true);
+        }
     }
 
     [Fact]

@@ -177,6 +177,9 @@ TEST(CommandLine, DeveloperLoopOptions) {
         {{"q", "--seed", "18446744073709551616"}, "--seed needs a whole number from 0 to 18446744073709551615."},
         {{"q", "--record", "a", "--replay", "b"}, "--record and --replay cannot be used together."},
         {{"q", "--replay", "b", "--seed", "3"}, "--seed cannot be used with --replay: the replay file holds its seed."},
+        {{"q", "--screenshot", "shots/a.png", "--compare", "shots/../shots/a.png"},
+         "--screenshot and --compare name the same file; the comparison would compare the frame with itself."},
+        {{"q", "--screenshot", "shots/b.png", "--compare", "shots/a.png"}, ""},
     };
     for (const Case& c : cases) {
         CommandLine line;

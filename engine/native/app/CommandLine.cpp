@@ -115,6 +115,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
         error = "--record and --replay cannot be used together.";
         return false;
     }
+    if (!commandLine.compare.empty() && !commandLine.screenshot.empty()) {
+        // The screenshot is written first: the comparison would always pass.
+        std::error_code ignored;
+        if (std::filesystem::weakly_canonical(commandLine.compare, ignored) ==
+            std::filesystem::weakly_canonical(commandLine.screenshot, ignored)) {
+            error = "--screenshot and --compare name the same file; the comparison would compare the frame with itself.";
+            return false;
+        }
+    }
     if (commandLine.seed && !commandLine.replay.empty()) {
         error = "--seed cannot be used with --replay: the replay file holds its seed.";
         return false;

@@ -172,7 +172,9 @@ internal sealed class HostLoop
     }
 
     // Called once the new code's first frame has gone out: the latency of the reload,
-    // and whether the versions it replaced are really gone from memory.
+    // and whether the versions it replaced are really gone from memory. The version
+    // the game started with sits in a context that cannot unload (it was loaded before
+    // the WATCH line arrived) and is not counted.
     private void ReportReload(long buildEnd)
     {
         _reloadBuildEnd = null;

@@ -51,8 +51,10 @@ TEST(Startup, ProjectErrorsEndWithExitCodeOne) {
 TEST(Startup, MissingScriptHostThenMissingGameAssembly) {
     TempDir cwd;
     cwd.Write("game/project.json", R"({"mainClass": "M", "mainAssembly": "Game.dll"})");
-    // A copy of the runtime outside its build tree, which would hold a script host.
-    const auto runtime = cwd.Path() / "runtime" / "x" / std::filesystem::path(kRuntime).filename();
+    // A copy of the runtime away from the checkout: the built one would find the
+    // script host built in its own checkout.
+    TempDir elsewhere;
+    const auto runtime = elsewhere.Path() / "a" / "b" / std::filesystem::path(kRuntime).filename();
     std::filesystem::create_directories(runtime.parent_path());
     std::filesystem::copy_file(kRuntime, runtime);
     const auto runCopy = [&] {

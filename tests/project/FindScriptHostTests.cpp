@@ -52,3 +52,14 @@ TEST(FindScriptHost, ProjectBelowTheRootUsesTheRootAsGrandparent) {
     TempDir dir;
     EXPECT_EQ(FindScriptHost("/proj", dir.Path(), dir.Path()), dir.Path() / kBuildPath);
 }
+
+TEST(FindScriptHost, RuntimeBuiltInACheckoutFindsItsHostForAGameAnywhere) {
+    TempDir dir;
+    const auto checkout = dir.Path() / "quorvane";
+    const auto exeDir = checkout / "build" / "linux";
+    const auto elsewhere = dir.Path() / "games" / "MyGame";
+    std::filesystem::create_directories(exeDir);
+    std::filesystem::create_directories(elsewhere);
+    const auto host = dir.Write(checkout / kBuildPath, "");
+    EXPECT_EQ(FindScriptHost(elsewhere, exeDir, dir.Path() / "games"), host);
+}

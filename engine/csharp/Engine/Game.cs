@@ -35,6 +35,28 @@ public abstract class Game
     public string? CurrentSceneName { get; private set; }
     /// <summary>Registered scene names, in registration order.</summary>
     public IReadOnlyList<string> SceneNames => _sceneOrder;
+    /// <summary>
+    /// The game's random numbers. The runtime seeds them before <see cref="Load"/> (a new
+    /// seed each run, <c>--seed N</c> to choose one) and <c>--record</c> writes the seed
+    /// down, so a replay draws the same numbers. Numbers drawn in the constructor come
+    /// before the seed arrives and are not reproducible.
+    /// </summary>
+    public GameRandom Random { get; } = new(0);
+
+    /// <summary>
+    /// Hot reload (<c>--watch</c>): called on the running instance just before its code is
+    /// replaced. Return a text (JSON, say) to hand to the new instance's
+    /// <see cref="RestoreReloadState"/>; return null (the default) and the current scene is
+    /// simply created anew. Only text crosses over, so nothing of the old code stays alive.
+    /// </summary>
+    public virtual string? SaveReloadState() => null;
+
+    /// <summary>
+    /// Hot reload: called on the new instance with what the old one's
+    /// <see cref="SaveReloadState"/> returned, after <see cref="Load"/> and after the scene
+    /// of the same name has been created, so the state can be put back into it.
+    /// </summary>
+    public virtual void RestoreReloadState(string state) { }
 
     /// <summary>True once <see cref="Quit"/> has been called.</summary>
     public bool QuitRequested { get; private set; }
@@ -73,6 +95,21 @@ public abstract class Game
     public virtual void FixedUpdate(float fixedDeltaTime) => CurrentScene?.FixedUpdate(fixedDeltaTime);
     /// <summary>Called once per frame after the updates; forwards to the current scene.</summary>
     public virtual void Draw(Graphics graphics) => CurrentScene?.Draw(graphics);
+
+    /// <summary>What a reloaded instance keeps of the one it replaces: clock, camera, input, random state.</summary>
+    internal void TakeOverEngineState(Game previous)
+    {
+        Time = previous.Time;
+        FrameNumber = previous.FrameNumber;
+        MaxFixedStepsPerFrame = previous.MaxFixedStepsPerFrame;
+        Camera.X = previous.Camera.X;
+        Camera.Y = previous.Camera.Y;
+        Camera.Zoom = previous.Camera.Zoom;
+        Camera.ViewWidth = previous.Camera.ViewWidth;
+        Camera.ViewHeight = previous.Camera.ViewHeight;
+        Input.CopyFrom(previous.Input);
+        Random.CopyFrom(previous.Random);
+    }
 
     /// <summary>Makes a pending <see cref="LoadScene"/> take effect.</summary>
     internal void ApplyPendingScene()

@@ -39,6 +39,24 @@ public sealed class GameRunner
         Game.ApplyPendingScene();
     }
 
+    /// <summary>
+    /// Hot reload: starts this runner's new game instance in place of <paramref name="previous"/>'s
+    /// game: the clock, camera, input and random state carry over, <see cref="Game.Load"/> runs,
+    /// the scene of the same name is created anew, then <paramref name="state"/> (when not null)
+    /// goes to <see cref="Game.RestoreReloadState"/>.
+    /// </summary>
+    public void StartAfterReload(GameRunner previous, string? state)
+    {
+        ArgumentNullException.ThrowIfNull(previous);
+        Game.TakeOverEngineState(previous.Game);
+        _accumulator = previous._accumulator;
+        Game.Load();
+        var scene = previous.Game.CurrentSceneName is { } name && Game.HasScene(name) ? name : StartSceneName;
+        if (scene is not null && Game.CurrentScene is null) Game.LoadScene(scene);
+        Game.ApplyPendingScene();
+        if (state is not null) Game.RestoreReloadState(state);
+    }
+
     /// <summary>Runs one frame and returns how many fixed steps it took.</summary>
     public int Frame(float deltaTime, IEnumerable<int> keysDown, Vector2 mouse, IEnumerable<int> buttonsDown, Graphics graphics)
     {

@@ -52,6 +52,16 @@ public sealed class Input
     /// <summary>-1, 0 or 1 from a pair of keys, e.g. <c>Axis(Key.Left, Key.Right)</c>.</summary>
     public float Axis(Key negative, Key positive) => (IsDown(positive) ? 1f : 0f) - (IsDown(negative) ? 1f : 0f);
 
+    /// <summary>A reloaded game keeps what was held, so a held key shows no new press.</summary>
+    internal void CopyFrom(Input other)
+    {
+        Array.Copy(other._keys, _keys, _keys.Length);
+        Array.Copy(other._previousKeys, _previousKeys, _keys.Length);
+        Array.Copy(other._buttons, _buttons, _buttons.Length);
+        Array.Copy(other._previousButtons, _previousButtons, _buttons.Length);
+        MousePosition = other.MousePosition;
+    }
+
     /// <summary>Starts a new frame with the runtime's report of what is held.</summary>
     internal void BeginFrame(IEnumerable<int> keysDown, Vector2 mouse, IEnumerable<int> buttonsDown)
     {

@@ -116,14 +116,48 @@ internal static class GameLoader
         return newest;
     }
 
-    public static Game CreateGame(string assemblyPath, string mainClass)
+    public static Game CreateGame(string assemblyPath, string mainClass) =>
+        CreateGame(assemblyPath, mainClass, new GameLoadContext(assemblyPath, collectible: false), fromBytes: false);
+
+    /// <summary>
+    /// Hot reload: the game in a collectible context of its own, read from a copy of the
+    /// files in memory, so the next build can overwrite them and the context can be
+    /// unloaded once the game is replaced.
+    /// </summary>
+    public static Game CreateReloadableGame(string assemblyPath, string mainClass, out AssemblyLoadContext context)
+    {
+        var collectible = new GameLoadContext(assemblyPath, collectible: true);
+        try
+        {
+            var game = CreateGame(assemblyPath, mainClass, collectible, fromBytes: true);
+            context = collectible;
+            return game;
+        }
+        catch
+        {
+            collectible.Unload();
+            throw;
+        }
+    }
+
+    private static Game CreateGame(string assemblyPath, string mainClass, AssemblyLoadContext context, bool fromBytes)
     {
         Assembly assembly;
         try
         {
-            assembly = new GameLoadContext(assemblyPath).LoadFromAssemblyPath(assemblyPath);
+            if (fromBytes)
+            {
+                using var image = new MemoryStream(File.ReadAllBytes(assemblyPath));
+                var symbolsPath = Path.ChangeExtension(assemblyPath, ".pdb");
+                using var symbols = File.Exists(symbolsPath) ? new MemoryStream(File.ReadAllBytes(symbolsPath)) : null;
+                assembly = context.LoadFromStream(image, symbols);
+            }
+            else
+            {
+                assembly = context.LoadFromAssemblyPath(assemblyPath);
+            }
         }
-        catch (Exception error) when (error is BadImageFormatException or FileLoadException or FileNotFoundException)
+        catch (Exception error) when (error is BadImageFormatException or FileLoadException or FileNotFoundException or IOException)
         {
             throw new GameLoadException($"The game assembly {assemblyPath} could not be loaded: {error.Message}");
         }
@@ -185,7 +219,7 @@ internal static class GameLoader
     /// Resolves the game's own dependencies from its folder, but shares Quorvane.Engine
     /// with the host: a second copy would make the game's Game a different type.
     /// </summary>
-    private sealed class GameLoadContext(string assemblyPath) : AssemblyLoadContext("Game")
+    private sealed class GameLoadContext(string assemblyPath, bool collectible) : AssemblyLoadContext("Game", collectible)
     {
         private readonly AssemblyDependencyResolver _resolver = new(assemblyPath);
 

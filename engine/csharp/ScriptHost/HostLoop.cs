@@ -1,6 +1,7 @@
 using System.Diagnostics;
 using System.Globalization;
 using System.Numerics;
+using System.Runtime.Loader;
 using System.Text;
 
 namespace Quorvane.ScriptHost;
@@ -23,11 +24,12 @@ internal sealed class HostLoop
     /// The protocol extensions this host speaks, declared before READY. The runtime
     /// sends and accepts extended lines only for the names listed here.
     /// </summary>
-    internal static readonly string[] Extensions = { "draw", "frames", "audio", "input", "stats", "paths" };
+    internal static readonly string[] Extensions = { "draw", "frames", "audio", "input", "stats", "paths", "replay", "reload" };
 
     private readonly LineInput _input;
     private readonly Action<LineWriter> _flush;
-    private readonly GameRunner _runner;
+    private readonly HostArguments? _arguments;
+    private GameRunner _runner;
     private readonly LineWriter _lines = new();
     private readonly Graphics _graphics;
     private readonly List<int> _keys = new();
@@ -39,24 +41,33 @@ internal sealed class HostLoop
     // Allocated bytes of this thread when the previous frame's figure was taken: a
     // frame's figure covers everything since, reading its FRAME line included.
     private long _allocatedAtLastFrame = -1;
+    // Hot reload (--watch): the watcher, the contexts of replaced game versions (to see
+    // them really unloaded), and the build end of a reload whose first frame is pending.
+    private HotReloader? _reloader;
+    private readonly List<WeakReference> _oldContexts = new();
+    private AssemblyLoadContext? _currentContext;
+    private int _reloads;
+    private long? _reloadBuildEnd;
 
     /// <summary>The real host: bytes in, bytes out, one write per answer.</summary>
-    public HostLoop(Stream input, Stream output, GameRunner runner)
-        : this(new StreamLineInput(input), lines => lines.FlushTo(output), runner)
+    /// <param name="arguments">What the host was started with; hot reload needs it to find the game again.</param>
+    public HostLoop(Stream input, Stream output, GameRunner runner, HostArguments? arguments = null)
+        : this(new StreamLineInput(input), lines => lines.FlushTo(output), runner, arguments)
     {
     }
 
     /// <summary>Over text, for tests and tools.</summary>
-    public HostLoop(TextReader input, TextWriter output, GameRunner runner)
-        : this(new TextLineInput(input), lines => lines.FlushTo(output), runner)
+    public HostLoop(TextReader input, TextWriter output, GameRunner runner, HostArguments? arguments = null)
+        : this(new TextLineInput(input), lines => lines.FlushTo(output), runner, arguments)
     {
     }
 
-    private HostLoop(LineInput input, Action<LineWriter> flush, GameRunner runner)
+    private HostLoop(LineInput input, Action<LineWriter> flush, GameRunner runner, HostArguments? arguments)
     {
         _input = input;
         _flush = flush;
         _runner = runner;
+        _arguments = arguments;
         _graphics = new Graphics(_lines, runner.Game.Settings.ProjectFolder, pathIds: true);
         Log.Sink = _lines;
     }
@@ -73,11 +84,153 @@ internal sealed class HostLoop
             if (line.SequenceEqual("START"u8)) HandleStart();
             else if (line.StartsWith("FRAME|"u8)) HandleFrame(line);
             else if (line.StartsWith("X"u8) && InputLines.Handle(Encoding.UTF8.GetString(line), _runner.Game)) continue;
+            else if (line.StartsWith("SEED|"u8)) HandleSeed(Encoding.UTF8.GetString(line));
+            else if (line.StartsWith("WATCH|"u8)) HandleWatch(Encoding.UTF8.GetString(line["WATCH|"u8.Length..]));
             else if (line.Length > 0) Log.Warn($"Script host ignored an unknown command: {Encoding.UTF8.GetString(line)}");
             Flush();
+            if (_reloadBuildEnd is { } buildEnd) ReportReload(buildEnd);
         }
         Flush();
+        _reloader?.Dispose();
         return 0;
+    }
+
+    private void HandleSeed(string line)
+    {
+        if (ulong.TryParse(line.AsSpan("SEED|".Length), NumberStyles.None, CultureInfo.InvariantCulture, out var seed))
+        {
+            _runner.Game.Random.Reseed(seed);
+        }
+        else
+        {
+            _lines.Text("ERROR|", $"Script host received a malformed seed line: {line}");
+        }
+    }
+
+    private void HandleWatch(string folder)
+    {
+        if (_arguments is null || _reloader is not null) return;
+        var project = HotReloader.FindProject(folder, _arguments.ProjectFolder, out var problem);
+        if (project is null)
+        {
+            Log.Warn(problem!);
+            return;
+        }
+        if (!Directory.Exists(folder))
+        {
+            Log.Warn($"--watch: the folder {folder} does not exist; nothing is rebuilt.");
+            return;
+        }
+        try
+        {
+            _reloader = new HotReloader(folder, project);
+        }
+        catch (Exception error) when (error is IOException or ArgumentException or UnauthorizedAccessException or PlatformNotSupportedException)
+        {
+            Log.Warn($"--watch cannot watch {folder}: {error.Message}");
+            return;
+        }
+        Log.Info($"Watching {Path.GetFullPath(folder)} for code changes; rebuilding {project}.");
+    }
+
+    private void ApplyBuildOutcomes()
+    {
+        if (_reloader is null) return;
+        while (_reloader.TryTakeOutcome(out var outcome))
+        {
+            if (!outcome.Succeeded)
+            {
+                foreach (var error in outcome.Errors) Log.Error(error);
+                Log.Error($"The build failed ({outcome.Errors.Count} error(s)); the old code keeps running.");
+                continue;
+            }
+            Reload(outcome);
+        }
+    }
+
+    // Swaps in the freshly built game between two frames. Anything that goes wrong
+    // leaves the old game running.
+    private void Reload(BuildOutcome outcome)
+    {
+        var arguments = _arguments!;
+        var old = _runner;
+        Game game;
+        AssemblyLoadContext context;
+        try
+        {
+            var path = GameLoader.ResolveAssemblyPath(arguments.GameAssemblyPath, arguments.MainClass);
+            game = GameLoader.CreateReloadableGame(path, arguments.MainClass, out context);
+        }
+        catch (Exception error)
+        {
+            Log.Error($"The rebuilt game could not be loaded; the old code keeps running: {(error is GameLoadException ? error.Message : error)}");
+            return;
+        }
+        string? state = null;
+        try
+        {
+            state = old.Game.SaveReloadState();
+        }
+        catch (Exception error)
+        {
+            Log.Error($"Saving the state for the reload failed: {error}");
+        }
+        var runner = new GameRunner(game, old.Game.Settings);
+        try
+        {
+            runner.StartAfterReload(old, state);
+        }
+        catch (Exception error)
+        {
+            Log.Error($"The rebuilt game failed to start; the old code keeps running: {error}");
+            context.Unload();
+            return;
+        }
+        try
+        {
+            old.Game.CurrentScene?.Unload();
+        }
+        catch (Exception error)
+        {
+            Log.Error($"Unloading the old scene failed: {error}");
+        }
+        _runner = runner;
+        if (_currentContext is not null)
+        {
+            _oldContexts.Add(new WeakReference(_currentContext));
+            _currentContext.Unload();
+        }
+        _currentContext = context;
+        _reloads++;
+        _reloadBuildEnd = outcome.EndTimestamp;
+        if (_gameFailed)
+        {
+            // The mended game takes over from the error screen.
+            _gameFailed = false;
+            _lines.Raw("GAME_RESUMED");
+        }
+        Log.Info($"Reloaded the game (build {outcome.Duration.TotalSeconds:0.0} s).");
+    }
+
+    // Called once the new code's first frame has gone out: the latency of the reload,
+    // and whether the versions it replaced are really gone from memory. The version
+    // the game started with sits in a context that cannot unload (it was loaded before
+    // the WATCH line arrived) and is not counted.
+    private void ReportReload(long buildEnd)
+    {
+        _reloadBuildEnd = null;
+        var latency = Stopwatch.GetElapsedTime(buildEnd).TotalMilliseconds;
+        for (var i = 0; i < 10 && _oldContexts.Exists(reference => reference.IsAlive); i++)
+        {
+            GC.Collect();
+            GC.WaitForPendingFinalizers();
+        }
+        _oldContexts.RemoveAll(reference => !reference.IsAlive);
+        var heap = GC.GetTotalMemory(forceFullCollection: true) / 1024.0;
+        var workingSet = Environment.WorkingSet / (1024.0 * 1024.0);
+        Log.Info(string.Create(CultureInfo.InvariantCulture,
+            $"Hot reload {_reloads}: first frame of the new code {latency:0} ms after the build ended; managed heap {heap:0} KiB, working set {workingSet:0.0} MiB; replaced versions still loaded: {_oldContexts.Count}."));
+        Flush();
     }
 
     private void HandleStart()
@@ -104,6 +257,7 @@ internal sealed class HostLoop
     {
         _frameNumber++;
         EnsureStarted();
+        ApplyBuildOutcomes();
         if (!TryParseFrame(line, out var delta, _keys, out var mouse, _buttons))
         {
             _lines.Text("ERROR|", $"Script host received a malformed frame line: {Encoding.UTF8.GetString(line)}");

@@ -15,9 +15,10 @@ void Fatal(string message)
 }
 
 GameRunner runner;
+HostArguments arguments;
 try
 {
-    var arguments = HostArguments.Parse(args);
+    arguments = HostArguments.Parse(args);
     var warnings = new List<string>();
     var assemblyPath = GameLoader.ResolveAssemblyPath(arguments.GameAssemblyPath, arguments.MainClass, warnings);
     if (warnings.Count > 0)
@@ -47,4 +48,4 @@ catch (Exception error)
 
 Console.SetOut(new ConsoleRedirect(Log.Info));
 Console.SetError(new ConsoleRedirect(Log.Error));
-return new HostLoop(input, output, runner).Run();
+return new HostLoop(input, output, runner, arguments).Run();

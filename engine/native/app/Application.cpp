@@ -2,16 +2,29 @@
 
 #include <algorithm>
 #include <chrono>
+#include <charconv>
 #include <exception>
 #include <optional>
 
 #include "app/ErrorScreen.h"
+#include "app/ImageCompare.h"
 #include "app/Log.h"
+#include "app/StopSignal.h"
 #include "project/ScriptHostConfig.h"
 #include "scripting/InputLines.h"
 #include "render/software/BandedCanvas.h"
 
 namespace Quorvane {
+namespace {
+
+// "0.125": three decimals in the classic locale, whatever the process locale says.
+std::string FormatPercent(double share) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, share * 100.0, std::chars_format::fixed, 3);
+    return std::string(text, result.ptr);
+}
+
+}  // namespace
 
 int Application::Run(const std::filesystem::path& projectPath, const CommandLine& options) {
     // File-system queries can throw (access denied, broken mounts); a user should
@@ -27,6 +40,16 @@ int Application::Run(const std::filesystem::path& projectPath, const CommandLine
 int Application::StartAndLoop(const std::filesystem::path& projectPath, const CommandLine& options) {
     ProjectConfig config;
     if (!LoadProject(projectPath, config)) return 1;
+    InstallStopSignalHandlers();
+    if (!options.replay.empty()) {
+        // A replay that cannot run is refused before a window opens.
+        std::string error;
+        if (!LoadReplay(options.replay, replay, error) ||
+            !ReplayMatchesGame(replay, options.replay, config.name, config.mainClass, error)) {
+            LogError(error);
+            return 1;
+        }
+    }
 
     if (options.renderThreads) SetRenderThreads(*options.renderThreads);
     window = options.headless ? CreateHeadlessWindow() : CreatePlatformWindow();
@@ -58,6 +81,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
 
     if (!scriptRuntime.Start(scriptConfig)) return 1;
     if (!StartAudio(config, options)) return 1;
+    if (!PrepareDeveloperLoop(config, options)) return 1;
     // A host that never says STARTED still gets its frames.
     scriptRuntime.SendStart();
 
@@ -72,7 +96,58 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
         LogError("Could not write the screenshot: " + PathToString(options.screenshot));
         return 1;
     }
-    return failed ? kExitGameFailed : 0;
+    // The recording is finished and the image compared whatever else happened.
+    const int finished = FinishDeveloperLoop(options);
+    return failed ? kExitGameFailed : finished;
+}
+
+bool Application::PrepareDeveloperLoop(const ProjectConfig& config, const CommandLine& options) {
+    const std::uint64_t seed = !options.replay.empty() ? replay.header.seed : options.seed.value_or(MakeRandomSeed());
+    const ExtensionSet extensions = scriptRuntime.Extensions();
+    if (extensions.Has(Extension::Replay)) scriptRuntime.SendLine("SEED|" + std::to_string(seed));
+    if (options.watch) {
+        if (extensions.Has(Extension::Reload)) {
+            const std::filesystem::path folder = options.watchFolder.empty() ? config.projectRoot : options.watchFolder;
+            std::error_code ignored;
+            const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
+            scriptRuntime.SendLine("WATCH|" + PathToString(absolute.empty() ? folder : absolute));
+        } else {
+            LogWarn("--watch needs a script host that reloads games; this one does not, so changes are not picked up.");
+        }
+    }
+    if (!options.record.empty()) {
+        std::string error;
+        if (!recorder.Open(options.record, {config.name, config.mainClass, seed}, error)) {
+            LogError(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+int Application::FinishDeveloperLoop(const CommandLine& options) {
+    std::string error;
+    if (!recorder.Finish(error)) {
+        LogError(error);
+        return 1;
+    }
+    if (options.compare.empty()) return 0;
+    ImageComparison comparison;
+    if (!CompareWithImage(renderer.Pixels(), options.compare, comparison, error)) {
+        LogError(error);
+        return 1;
+    }
+    const double share = static_cast<double>(comparison.differing) / static_cast<double>(comparison.total);
+    const std::string counts = std::to_string(comparison.differing) + " of " + std::to_string(comparison.total) +
+                               " pixels differ (" + FormatPercent(share) + "%)";
+    if (share > options.tolerance) {
+        LogError("The last frame does not match " + PathToString(options.compare) + ": " + counts +
+                 ", more than the tolerance of " + FormatPercent(options.tolerance) +
+                 "%; see " + PathToString(comparison.diffImage));
+        return kExitImageDiffers;
+    }
+    LogInfo("The last frame matches " + PathToString(options.compare) + ": " + counts + ".");
+    return 0;
 }
 
 bool Application::StartAudio(const ProjectConfig& config, const CommandLine& options) {
@@ -105,19 +180,30 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
     using Clock = FrameClock::Clock;
     const auto milliseconds = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
     std::optional<Clock::time_point> previousStart;
-    while (!frameLimitReached() && window->PumpMessages()) {
+    const bool replaying = !options.replay.empty();
+    while (!frameLimitReached() && !StopRequested() && window->PumpMessages()) {
         const auto frameStart = Clock::now();
         const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
         // A dead host answers nothing; a failed game's host stays alive (and
         // answers its frames) in case the game is mended and loaded again.
         if (!scriptRuntime.Process().HostDied()) {
-            QueueInputLines(config, framesRun == 0);
-            scriptRuntime.RunFrame(delta);
+            if (replaying) {
+                if (replayFrame >= replay.frames.size()) {
+                    LogInfo("The replay ended after " + std::to_string(replayFrame) + " frames.");
+                    break;
+                }
+                scriptRuntime.RunRecordedFrame(replay.frames[replayFrame++]);
+            } else {
+                QueueInputLines(config, framesRun == 0);
+                scriptRuntime.RunFrame(delta);
+            }
+            if (recorder.IsOpen()) recorder.AddFrame(scriptRuntime.LastFrameLines());
         }
         const auto hostDone = Clock::now();
         ProcessInputState().EndFrame();
         ProcessInputState().ClearFrameEvents();
-        if (!failure) failure = FailureScreen();
+        // Asked every frame: a game mended under --watch leaves its error screen.
+        failure = FailureScreen();
         if (failure) {
             DrawErrorScreen(renderer, *failure);
         } else {
@@ -142,8 +228,9 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         if (scriptRuntime.Process().QuitRequested()) break;
         // Without a window nobody can close the error screen: it is drawn once
         // (for --screenshot) and the run ends.
-        if (failure && options.headless) break;
-        LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
+        if (failure && options.headless && !options.watch) break;
+        // A headless replay shows nothing to anyone: CI gets its frames as fast as they come.
+        if (!(replaying && options.headless)) LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
     }
     return failure.has_value();
 }

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "app/ImageCompare.h"
+
 namespace Quorvane {
 namespace {
 
@@ -14,6 +16,7 @@ bool ParseFrameCount(const std::string& text, std::int64_t& frames) {
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLine, std::string& error) {
     bool projectSeen = false;
+    bool watchFolderGiven = false;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -79,6 +82,42 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
                 return false;
             }
             commandLine.audioCapture = value;
+        } else if (name == "--record" || name == "--replay" || name == "--compare") {
+            std::string value;
+            if (!takeValue(value) || value.empty()) {
+                error = name + " needs the name of a file.";
+                return false;
+            }
+            (name == "--record" ? commandLine.record : name == "--replay" ? commandLine.replay : commandLine.compare) = value;
+        } else if (name == "--tolerance") {
+            std::string value;
+            if (!takeValue(value) || !ParseTolerance(value, commandLine.tolerance)) {
+                error = "--tolerance needs a share of pixels from 0 to 1 (0.01) or a percentage (1%).";
+                return false;
+            }
+        } else if (name == "--seed") {
+            std::string value;
+            std::uint64_t seed = 0;
+            const auto parsed = [&] {
+                const auto result = std::from_chars(value.data(), value.data() + value.size(), seed, 10);
+                return !value.empty() && result.ec == std::errc() && result.ptr == value.data() + value.size();
+            };
+            if (!takeValue(value) || !parsed()) {
+                error = "--seed needs a whole number from 0 to 18446744073709551615.";
+                return false;
+            }
+            commandLine.seed = seed;
+        } else if (name == "--watch") {
+            commandLine.watch = true;
+            // "--watch DIR" names the folder to watch; without a project folder of
+            // its own the command line then runs the game in it.
+            if (inlineValue) {
+                commandLine.watchFolder = *inlineValue;
+                watchFolderGiven = true;
+            } else if (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) {
+                commandLine.watchFolder = argv[++i];
+                watchFolderGiven = true;
+            }
         } else {
             error = "Unknown option: " + argument + " (see --help).";
             return false;
@@ -88,6 +127,24 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             error = "Option " + name + " takes no value.";
             return false;
         }
+    }
+    if (watchFolderGiven && !projectSeen) commandLine.projectPath = commandLine.watchFolder;
+    if (!commandLine.record.empty() && !commandLine.replay.empty()) {
+        error = "--record and --replay cannot be used together.";
+        return false;
+    }
+    if (!commandLine.compare.empty() && !commandLine.screenshot.empty()) {
+        // The screenshot is written first: the comparison would always pass.
+        std::error_code ignored;
+        if (std::filesystem::weakly_canonical(commandLine.compare, ignored) ==
+            std::filesystem::weakly_canonical(commandLine.screenshot, ignored)) {
+            error = "--screenshot and --compare name the same file; the comparison would compare the frame with itself.";
+            return false;
+        }
+    }
+    if (commandLine.seed && !commandLine.replay.empty()) {
+        error = "--seed cannot be used with --replay: the replay file holds its seed.";
+        return false;
     }
     return true;
 }
@@ -106,7 +163,14 @@ std::string UsageText() {
            "  --audio-capture FILE\n"
            "                     write everything the mixer produced to FILE (WAV, 48 kHz stereo float)\n"
            "  --stats            print frame time, host time, render time and host allocations at exit\n"
-           "  --render-threads N draw frames on N threads (1: on the main thread only)\n";
+           "  --render-threads N draw frames on N threads (1: on the main thread only)\n"
+           "  --record FILE      record the run's input, clock and seed to a replay file\n"
+           "  --replay FILE      run a recorded replay file instead of live input and clock\n"
+           "  --compare FILE     compare the last frame with a PNG; exit 2 when it differs\n"
+           "  --tolerance SHARE  share of pixels --compare lets differ (0.01 or 1%; default 0)\n"
+           "  --seed N           seed Game.Random with N instead of a random seed\n"
+           "  --watch [FOLDER]   rebuild and reload the game when a .cs file in FOLDER\n"
+           "                     (default: the project folder) changes\n";
 }
 
 }  // namespace Quorvane

@@ -17,6 +17,14 @@ struct CommandLine {
     std::optional<std::int64_t> frames;  // end the loop after this many frames
     std::filesystem::path screenshot;    // empty: no screenshot
     std::filesystem::path audioCapture;  // empty: no capture of the mixed sound
+    // The developer loop (docs/replay.md, README "Developer loop"); empty: off.
+    std::filesystem::path record;        // write what the host receives to this replay file
+    std::filesystem::path replay;        // feed this replay file instead of live input and clock
+    std::filesystem::path compare;       // compare the last frame with this PNG
+    double tolerance = 0.0;              // share of pixels --compare lets differ
+    std::optional<std::uint64_t> seed;   // the seed of Game.Random (a random one otherwise)
+    bool watch = false;                  // rebuild and reload the game when its code changes
+    std::filesystem::path watchFolder;   // empty: the project folder
 };
 
 // False with a message in error when an option is unknown or lacks its value.

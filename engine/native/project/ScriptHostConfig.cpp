@@ -23,8 +23,8 @@ std::filesystem::path FindScriptHost(const std::filesystem::path& projectRoot,
     const std::filesystem::path candidateFromSample = projectRoot.parent_path().parent_path() / file;
     if (FileExists(candidateFromSample)) return std::filesystem::weakly_canonical(candidateFromSample);
 
-    // Run from its build tree (build/<preset>/quorvane) in any folder: the
-    // repository root is two levels up.
+    // A runtime built in the repository (build/<preset>/quorvane) runs games that
+    // live anywhere: the script host built beside it in the same checkout.
     const std::filesystem::path candidateFromBuildTree = executableDirectory.parent_path().parent_path() / file;
     if (FileExists(candidateFromBuildTree)) return std::filesystem::weakly_canonical(candidateFromBuildTree);
 

@@ -30,6 +30,7 @@ constexpr ExtendedTag kExtendedTags[] = {
     {"QUIT", Extension::Frames, ParseQuitLine},
     {"GAME_FAILED|", Extension::Frames, ParseGameFailedLine},
     {"GAME_STACK|", Extension::Frames, ParseGameStackLine},
+    {"GAME_RESUMED", Extension::Frames, ParseGameResumedLine},
     {"XAUDIO_", Extension::Audio, ParseAudioLine},
     {"XTITLE|", Extension::Input, ParseTitleLine},
     {"XFULLSCREEN|", Extension::Input, ParseFullscreenLine},

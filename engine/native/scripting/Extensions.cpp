@@ -8,7 +8,7 @@ namespace {
 constexpr std::pair<std::string_view, Extension> kNames[] = {
     {"draw", Extension::Draw},   {"frames", Extension::Frames}, {"audio", Extension::Audio},
     {"input", Extension::Input}, {"paths", Extension::Paths},   {"stats", Extension::Stats},
-    {"replay", Extension::Replay},
+    {"replay", Extension::Replay}, {"reload", Extension::Reload},
 };
 
 }  // namespace

@@ -17,6 +17,7 @@ enum class Extension : std::uint32_t {
     Paths = 1u << 4,   // short ids declared for texture paths
     Stats = 1u << 5,   // figures the host measures of itself
     Replay = 1u << 6,  // the seed of the game's random numbers
+    Reload = 1u << 7,  // the folder whose code the host rebuilds and reloads (--watch)
 };
 
 class ExtensionSet {

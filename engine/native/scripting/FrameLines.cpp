@@ -49,6 +49,14 @@ void ParseQuitLine(ProtocolState& state, std::string_view line) {
     state.quitRequested = true;
 }
 
+void ParseGameResumedLine(ProtocolState& state, std::string_view line) {
+    if (line != "GAME_RESUMED") {
+        ReportLineFault(state, "GAME_RESUMED", "GAME_RESUMED takes no fields");
+        return;
+    }
+    state.gameFailure.reset();
+}
+
 void ParseGameFailedLine(ProtocolState& state, std::string_view line) {
     SplitFields(line, state.fields);
     if (state.fields.size() < 3) {

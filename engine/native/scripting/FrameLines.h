@@ -36,6 +36,7 @@ void ParseNumberedEndFrameLine(ProtocolState& state, std::string_view line);  //
 void ParseQuitLine(ProtocolState& state, std::string_view line);              // QUIT
 void ParseGameFailedLine(ProtocolState& state, std::string_view line);        // GAME_FAILED|where|type|message
 void ParseGameStackLine(ProtocolState& state, std::string_view line);         // GAME_STACK|line|method|file
+void ParseGameResumedLine(ProtocolState& state, std::string_view line);       // GAME_RESUMED (a mended game reloaded)
 
 // "Update failed: System.InvalidOperationException: message" and one
 // "   at method in file:line N" line per frame: what the log and the error screen show.

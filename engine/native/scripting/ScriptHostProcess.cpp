@@ -85,14 +85,26 @@ void ScriptHostProcess::SendStart() {
 }
 
 void ScriptHostProcess::RunFrame(float deltaTime, const InputState& input) {
+    // Queued lines and the FRAME line go in one write from one reused buffer;
+    // swapping keeps the frame's lines for a recording without a copy.
+    AppendFrameLine(queued, deltaTime, input);
+    lastFrame.swap(queued);
+    queued.clear();
+    ExchangeFrame();
+}
+
+void ScriptHostProcess::RunRecordedFrame(std::string_view recorded) {
+    queued.clear();
+    lastFrame.assign(recorded);
+    ExchangeFrame();
+}
+
+void ScriptHostProcess::ExchangeFrame() {
     state.snapshot.ClearLists();
     state.frameEnded = false;
     ++state.frameNumber;
     frameLines = 0;
-    // Queued lines and the FRAME line go in one write from one reused buffer.
-    AppendFrameLine(queued, deltaTime, input);
-    WriteLine(queued);
-    queued.clear();
+    WriteLine(lastFrame);
     WaitForLine(Token::EndFrame, kFrameTimeoutMs);
     AfterWait();
     if (hostDied || !state.extensions.Has(Extension::Frames)) return;

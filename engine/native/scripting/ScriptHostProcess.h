@@ -52,6 +52,13 @@ public:
     // the same write. Callers check Extensions() first: a host that declared
     // nothing must never see one.
     void QueueLine(std::string_view line);
+    // Writes one line now, outside any frame (lines a host must see before START).
+    void SendLine(std::string_view line) { WriteLine(std::string(line)); }
+    // A replay's frame: the recorded lines go out in place of live input and clock;
+    // lines queued meanwhile are dropped, the recording already holds their kind.
+    void RunRecordedFrame(std::string_view recorded);
+    // What the last frame wrote to the host, without the final line feed.
+    const std::string& LastFrameLines() const { return lastFrame; }
     ExtensionSet Extensions() const { return state.extensions; }
 
     const FrameSnapshot& GetSnapshot() const { return state.snapshot; }
@@ -84,6 +91,8 @@ private:
     // False for a line past the frame's cap (counted here).
     bool TakeLine(std::string_view line);
     void ReadAvailableLines(std::chrono::steady_clock::time_point deadline);
+    // Sends lastFrame and waits for the answer, as every frame does.
+    void ExchangeFrame();
     void WaitForLine(Token token, int limitMs);
     bool TokenSeen(Token token) const;
     // After every wait: a host whose output has closed has died; its held lines
@@ -101,6 +110,7 @@ private:
     std::string pending;
     std::string queued;  // extended lines waiting for the next FRAME write
     std::string outgoing;  // written lines the host's pipe has not taken yet
+    std::string lastFrame;  // swapped with queued, so neither allocates in a steady run
     std::size_t maxPending;
     std::size_t maxFrameLines;
     std::size_t maxOutgoing;

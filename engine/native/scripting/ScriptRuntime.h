@@ -19,6 +19,9 @@ public:
     void RunFrame(float deltaTime) { process->RunFrame(deltaTime); }
     const FrameSnapshot& GetSnapshot() const { return process->GetSnapshot(); }
     void QueueLine(std::string_view line) { process->QueueLine(line); }
+    void SendLine(std::string_view line) { process->SendLine(line); }
+    void RunRecordedFrame(std::string_view frameLines) { process->RunRecordedFrame(frameLines); }
+    const std::string& LastFrameLines() const { return process->LastFrameLines(); }
     ExtensionSet Extensions() const { return process->Extensions(); }
     const ScriptHostProcess& Process() const { return *process; }
     void Shutdown() {

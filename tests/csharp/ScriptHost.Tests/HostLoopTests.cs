@@ -65,6 +65,8 @@ public sealed class RecordingScene : Scene
     public override void Load() => Loads++;
 }
 
+// Log.Sink is one per process: classes that run a HostLoop take turns.
+[Collection("Host loop")]
 public class HostLoopTests
 {
     private static (string Output, RecordingGame Game) Run(string input, RecordingGame? game = null, float fixedDelta = 0.02f, string scene = "")

@@ -166,7 +166,7 @@ std::string UsageText() {
            "  --render-threads N draw frames on N threads (1: on the main thread only)\n"
            "  --record FILE      record the run's input, clock and seed to a replay file\n"
            "  --replay FILE      run a recorded replay file instead of live input and clock\n"
-           "  --compare FILE     compare the last frame with a PNG; exit 2 when it differs\n"
+           "  --compare FILE     compare the last frame with a PNG; exit 3 when it differs\n"
            "  --tolerance SHARE  share of pixels --compare lets differ (0.01 or 1%; default 0)\n"
            "  --seed N           seed Game.Random with N instead of a random seed\n"
            "  --watch [FOLDER]   rebuild and reload the game when a .cs file in FOLDER\n"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include <stb_image.h>
+#include "render/software/SoftwareCanvas.h"
 
 #include "app/CommandLine.h"
 #include "app/Log.h"
@@ -119,16 +119,11 @@ TEST(ImageCompare, CountsDifferingPixelsAndWritesTheDiffBesideTheImage) {
     ASSERT_TRUE(CompareWithImage({frame.data(), 3, 2, 4}, expected, result, error)) << error;
     EXPECT_EQ(result.differing, 1);
     EXPECT_EQ(result.diffImage, dir.Path() / "shots" / "level.diff.png");
-    int width = 0, height = 0, channels = 0;
-    std::unique_ptr<unsigned char, void (*)(void*)> diff(
-        stbi_load(result.diffImage.string().c_str(), &width, &height, &channels, 3), stbi_image_free);
+    const std::unique_ptr<SoftwareImage> diff = DecodeImageFile(result.diffImage);
     ASSERT_NE(diff, nullptr);
-    ASSERT_EQ(width * height, 6);
-    const unsigned char* red = diff.get() + (1 * 3 + 1) * 3;
-    EXPECT_EQ(red[0], 255);
-    EXPECT_EQ(red[1], 0);
-    EXPECT_EQ(red[2], 0);
-    EXPECT_NE(diff.get()[1], 0);  // the others are a faded copy, not red
+    ASSERT_EQ(diff->Width() * diff->Height(), 6);
+    EXPECT_EQ(diff->Row(1)[1] & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_NE(diff->Row(0)[0] & 0x00FF00u, 0u);  // the others are a faded copy, not red
 
     ASSERT_FALSE(CompareWithImage({frame.data(), 2, 2, 4}, expected, result, error));
     EXPECT_EQ(error, "The image " + PathToString(expected) + " is 3x2, the frame is 2x2.");

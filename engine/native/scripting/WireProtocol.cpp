@@ -230,6 +230,8 @@ void ReleaseHeldLines(ProtocolState& state, bool asErrors, std::size_t count) {
         }
     }
     state.heldLines.erase(state.heldLines.begin(), state.heldLines.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
 namespace {
 
 void AppendInt(std::string& out, std::int64_t value) {

@@ -51,8 +51,11 @@ void InputState::SetMousePosition(std::int32_t x, std::int32_t y) {
 }
 
 void InputState::ReleaseAll() {
+    // A window without the focus reports nothing down, latched taps included.
     keys.fill(false);
     mouseButtons.fill(false);
+    keysTapped.fill(false);
+    buttonsTapped.fill(false);
 }
 
 void InputState::AddWheel(float notchesX, float notchesY) {

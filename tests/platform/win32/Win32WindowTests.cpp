@@ -144,3 +144,31 @@ TEST(Win32Window, NoXInputOrNoPadMeansNoGamepads) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     for (std::size_t i = 0; i < kMaxGamepads; ++i) EXPECT_FALSE(input.Gamepad(i).connected);
 }
+
+TEST(Win32Window, ScaleModesPlaceThePictureAndMapTheMouse) {
+    auto window = CreatePlatformWindow();
+    ASSERT_TRUE(window->Create(320, 200, "scaled"));
+    const HWND hwnd = static_cast<HWND>(window->NativeHandle());
+    const PresentRect plain = window->PresentTarget(320, 200);
+    EXPECT_EQ(plain.width, 320);
+    window->SetScaling(ScaleMode::Letterbox, 160, 200);  // fits 1x, centred: bars left and right
+    const PresentRect rect = window->PresentTarget(160, 200);
+    EXPECT_EQ(rect.x, 80);
+    EXPECT_EQ(rect.y, 0);
+    EXPECT_EQ(rect.width, 160);
+    EXPECT_EQ(rect.height, 200);
+    InputState& input = ProcessInputState();
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(80, 0));
+    window->PumpMessages();
+    EXPECT_EQ(input.GetMouseX(), 0);
+    EXPECT_EQ(input.GetMouseY(), 0);
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(239, 199));
+    window->PumpMessages();
+    EXPECT_EQ(input.GetMouseX(), 159);
+    EXPECT_EQ(input.GetMouseY(), 199);
+    window->SetScaling(ScaleMode::Stretch, 640, 400);
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(160, 100));
+    window->PumpMessages();
+    EXPECT_EQ(input.GetMouseX(), 321);  // the centre of window pixel 160 lies in logical pixel 321
+    EXPECT_EQ(input.GetMouseY(), 201);
+}

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/Log.h"
@@ -104,6 +105,16 @@ public:
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
 
+    void SetScaling(ScaleMode mode, std::int32_t logicalWidth, std::int32_t logicalHeight) override {
+        scaleMode = mode;
+        logical = {std::max(logicalWidth, 1), std::max(logicalHeight, 1)};
+    }
+    PresentRect PresentTarget(std::int32_t frameWidth, std::int32_t frameHeight) const override {
+        if (scaleMode == ScaleMode::None) return {0, 0, frameWidth, frameHeight};
+        const ClientSize client = GetClientSize();
+        return ComputePresentRect(scaleMode, logical.width, logical.height, client.width, client.height);
+    }
+
     void SetFullscreenToggle(bool enabled) override { fullscreenToggle = enabled; }
     bool IsFocused() const override { return focused; }
 
@@ -192,9 +203,19 @@ private:
                     return TRUE;
                 }
                 return DefWindowProcW(hwnd, message, wParam, lParam);
-            case WM_MOUSEMOVE:
-                input.SetMousePosition(static_cast<std::int16_t>(LOWORD(lParam)), static_cast<std::int16_t>(HIWORD(lParam)));
+            case WM_MOUSEMOVE: {
+                std::int32_t x = static_cast<std::int16_t>(LOWORD(lParam));
+                std::int32_t y = static_cast<std::int16_t>(HIWORD(lParam));
+                // Under a scale mode the game sees logical pixels.
+                if (window != nullptr && window->scaleMode != ScaleMode::None) {
+                    const ClientSize client = window->GetClientSize();
+                    const PresentRect rect = ComputePresentRect(window->scaleMode, window->logical.width,
+                                                                window->logical.height, client.width, client.height);
+                    WindowToLogical(rect, window->logical.width, window->logical.height, x, y, x, y);
+                }
+                input.SetMousePosition(x, y);
                 return 0;
+            }
             case WM_LBUTTONDOWN: input.SetMouseButton(0, true); return 0;
             case WM_LBUTTONUP: input.SetMouseButton(0, false); return 0;
             case WM_RBUTTONDOWN: input.SetMouseButton(1, true); return 0;
@@ -226,6 +247,8 @@ private:
     HWND hwnd = nullptr;
     XInputPads pads;
     bool fullscreen = false;
+    ScaleMode scaleMode = ScaleMode::None;
+    ClientSize logical;
     bool fullscreenToggle = false;
     bool cursorVisible = true;
     bool focused = true;

@@ -263,6 +263,7 @@ struct ScaleCase {
     const char* mode;
     std::vector<Layout> layouts;
 };
+void PrintTo(const ScaleCase& c, std::ostream* out) { *out << c.mode; }
 
 }  // namespace
 

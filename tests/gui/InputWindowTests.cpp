@@ -263,6 +263,7 @@ struct ScaleCase {
     const char* mode;
     std::vector<Layout> layouts;
 };
+void PrintTo(const ScaleCase& c, std::ostream* out) { *out << c.mode; }
 
 }  // namespace
 
@@ -462,4 +463,35 @@ TEST(InputWindow, BasicGameStartsAndPausesFromAGamepadAndPausesOnFocusLoss) {
     ASSERT_NE(focusPause, std::string::npos) << out;
     EXPECT_LT(started, paused);
     EXPECT_LT(paused, focusPause);
+}
+
+TEST(InputWindow, ProjectKeysFixTheSizeOrStartFullscreen) {
+    NEEDS_DISPLAY();
+    {
+        FakeHostProject project(R"({"mainClass": "M", "width": 320, "height": 240, "resizable": false})", "");
+        BackgroundProcess runtime({QUORVANE_EXE, "game"}, project.options);
+        const std::string id = WaitForWindow(runtime);
+        ASSERT_FALSE(id.empty());
+        Sleep(300);
+        // What a window manager obeys: the minimum and the maximum size are the size.
+        const std::string hints = Tool({"xprop", "-id", id, "WM_NORMAL_HINTS"});
+        EXPECT_NE(hints.find("minimum size: 320 by 240"), std::string::npos) << hints;
+        EXPECT_NE(hints.find("maximum size: 320 by 240"), std::string::npos) << hints;
+        Tool({WM_CLOSE_EXE, id});
+        EXPECT_EQ(runtime.Wait(10).exitCode, 0);
+    }
+    {
+        FakeHostProject project(R"({"mainClass": "M", "width": 320, "height": 240, "fullscreen": true})",
+                                "pre_ready=EXTENSIONS|input");
+        BackgroundProcess runtime({QUORVANE_EXE, "game"}, project.options);
+        const std::string id = WaitForWindow(runtime);
+        ASSERT_FALSE(id.empty());
+        Sleep(500);
+        EXPECT_EQ(WindowSize(id), ScreenSize());
+        Tool({WM_CLOSE_EXE, id});
+        EXPECT_EQ(runtime.Wait(10).exitCode, 0);
+        const auto frames = HostFrames(project.record);
+        ASSERT_FALSE(frames.empty());
+        EXPECT_EQ(frames.back().Input().at(6), "1");
+    }
 }

@@ -319,3 +319,37 @@ TEST(LoadProject, ProjectFileThatIsNotARegularFileOrIsHuge) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Error] Could not read file: " + file.string() + " (larger than " +
                                                           std::to_string(kMaxTextFileBytes) + " bytes)\n");
 }
+
+TEST(LoadProject, WindowKeys) {
+    {
+        TempDir dir;
+        const Loaded loaded = Load(dir, R"({"mainClass": "M"})");
+        ASSERT_TRUE(loaded.ok);
+        const WindowSettings& w = loaded.config.windowSettings;
+        EXPECT_EQ(w.scaleMode, ScaleMode::None);
+        EXPECT_TRUE(w.resizable);
+        EXPECT_FALSE(w.fullscreen);
+        EXPECT_TRUE(w.cursorVisible);
+    }
+    {
+        TempDir dir;
+        const Loaded loaded = Load(dir, R"({"mainClass": "M", "scaleMode": "integer", "resizable": false,
+                                            "fullscreen": true, "cursorVisible": false})");
+        ASSERT_TRUE(loaded.ok);
+        const WindowSettings& w = loaded.config.windowSettings;
+        EXPECT_EQ(w.scaleMode, ScaleMode::Integer);
+        EXPECT_FALSE(w.resizable);
+        EXPECT_TRUE(w.fullscreen);
+        EXPECT_FALSE(w.cursorVisible);
+    }
+    {
+        TempDir dir;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const Loaded loaded = Load(dir, R"({"mainClass": "M", "scaleMode": "zoom"})");
+        const std::string log = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(loaded.ok) << "an unknown mode is a warning, not a failure";
+        EXPECT_EQ(loaded.config.windowSettings.scaleMode, ScaleMode::None);
+        EXPECT_NE(log.find("Unknown scaleMode \"zoom\" in project.json; using \"none\""), std::string::npos) << log;
+    }
+}

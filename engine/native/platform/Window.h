@@ -52,6 +52,11 @@ public:
     // Frames of the logical size are scaled into the window that way, and mouse
     // positions are reported in logical pixels. ScaleMode::None: as specified.
     virtual void SetScaling(ScaleMode /*mode*/, std::int32_t /*logicalWidth*/, std::int32_t /*logicalHeight*/) {}
+    // Where a canvas that presents itself puts a frame of that size: the frame
+    // at its own size in the corner unless a scale mode says otherwise.
+    virtual PresentRect PresentTarget(std::int32_t frameWidth, std::int32_t frameHeight) const {
+        return {0, 0, frameWidth, frameHeight};
+    }
 };
 
 // The desktop window of this platform.

@@ -152,7 +152,6 @@ public:
                     break;
                 case SDL_MOUSEBUTTONDOWN:
                 case SDL_MOUSEBUTTONUP:
-                    SetMouse(input, event.button.x, event.button.y);
                     if (const auto button = ButtonIndex(event.button.button)) {
                         input.SetMouseButton(*button, event.type == SDL_MOUSEBUTTONDOWN);
                     }

@@ -192,10 +192,27 @@ public:
         return std::make_unique<GdiImage>(std::move(bitmap));
     }
 
-    void Present(Window&) override {
-        if (windowDC != nullptr && backBufferDC != nullptr) {
+    void Present(Window& window) override {
+        if (windowDC == nullptr || backBufferDC == nullptr) return;
+        const PresentRect target = window.PresentTarget(bufferWidth, bufferHeight);
+        if (target.x == 0 && target.y == 0 && target.width == bufferWidth && target.height == bufferHeight) {
             BitBlt(windowDC, 0, 0, bufferWidth, bufferHeight, backBufferDC, 0, 0, SRCCOPY);
+            return;
         }
+        // A scale mode: black bars around the picture, nearest-texel scaling for crisp pixels.
+        const ClientSize client = window.GetClientSize();
+        const RECT bars[] = {
+            {0, 0, client.width, target.y},
+            {0, target.y + target.height, client.width, client.height},
+            {0, target.y, target.x, target.y + target.height},
+            {target.x + target.width, target.y, client.width, target.y + target.height},
+        };
+        for (const RECT& bar : bars) {
+            if (bar.right > bar.left && bar.bottom > bar.top) ::FillRect(windowDC, &bar, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        }
+        SetStretchBltMode(windowDC, COLORONCOLOR);
+        StretchBlt(windowDC, target.x, target.y, target.width, target.height, backBufferDC, 0, 0, bufferWidth, bufferHeight,
+                   SRCCOPY);
     }
 
     PixelView Pixels() const override {

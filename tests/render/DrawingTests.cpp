@@ -325,6 +325,12 @@ TEST(Drawing, MissingGlyphIsABoxAndMissingFontFallsBack) {
     std::ofstream(dir.Path() / "bad.ttf") << "not a font at all";
     const std::string bad = fallback.Draw({"XTEXT|0|1|2|2|16|255|255|255|255|0|bad.ttf|Ab"});
     EXPECT_EQ(bad, "[Warn] Font could not be loaded: " + (dir.Path() / "bad.ttf").string() + "; using the default font.\n");
+
+    // A folder named as the font (found by fuzzing: reading it threw past the renderer).
+    std::filesystem::create_directories(dir.Path() / "fonts.ttf");
+    const std::string folder = fallback.Draw({"XTEXT|0|1|2|2|16|255|255|255|255|0|fonts.ttf|Ab"});
+    EXPECT_EQ(folder, "[Warn] Font could not be loaded: " + (dir.Path() / "fonts.ttf").string() + "; using the default font.\n");
+    EXPECT_EQ(fallback.Copy(), plain.Copy());
 }
 
 TEST(Drawing, BadValuesHaveDefinedResults) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -25,6 +26,8 @@ std::string_view PathKey(const Path& path, std::string& scratch) {
 // Beyond this many font files the default font serves, so a host that names a new
 // font every frame cannot fill memory.
 constexpr std::size_t kMaxFonts = 64;
+// Font files past this size are refused (large CJK fonts stay well below it).
+constexpr std::size_t kMaxFontFileBytes = 64u * 1024u * 1024u;
 constexpr std::uint64_t kArrivalBits = 30;
 constexpr std::size_t kMaxDrawables = std::size_t{1} << kArrivalBits;
 
@@ -339,11 +342,20 @@ const Font& Renderer::FontFor(std::string_view key) {
     if (fonts.size() >= kMaxFonts) {
         LogWarn("Too many fonts; using the default font for: " + keyText);
     } else {
-        std::ifstream file(std::filesystem::u8path(keyText), std::ios::binary);
-        if (!file) {
+        const std::filesystem::path path = std::filesystem::u8path(keyText);
+        std::error_code error;
+        if (!std::filesystem::exists(path, error)) {
             LogWarn("Font not found: " + keyText + "; using the default font.");
         } else {
-            font = Font::FromBytes(std::vector<unsigned char>(std::istreambuf_iterator<char>(file), {}));
+            // A regular file of sane size only: a folder (whose read throws) or
+            // an endless device is a font that cannot be loaded.
+            std::string bytes;
+            try {
+                bytes = ReadTextFile(path, kMaxFontFileBytes);
+                font = Font::FromBytes(std::vector<unsigned char>(bytes.begin(), bytes.end()));
+            } catch (const std::exception&) {
+                font = nullptr;
+            }
             if (!font) LogWarn("Font could not be loaded: " + keyText + "; using the default font.");
         }
     }

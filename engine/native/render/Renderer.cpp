@@ -114,16 +114,51 @@ void Renderer::DrawDebugRects(const std::vector<DebugRectCommand>& rects) {
 }
 
 void Renderer::DrawSprites(const std::vector<SpriteCommand>& sprites) {
-    sorted.clear();
-    sorted.reserve(sprites.size());
-    for (const SpriteCommand& sprite : sprites) sorted.push_back(&sprite);
-    // Byte order of the UTF-8 path decides which sprite lies on top. std::string
-    // compares chars through memcmp, that is as unsigned bytes.
-    // Sprites of one texture share one resolved path: equal pointers are equal keys.
-    std::sort(sorted.begin(), sorted.end(), [](const SpriteCommand* a, const SpriteCommand* b) {
-        if (a->texturePath.Identity() == b->texturePath.Identity()) return false;
-        return a->texturePath.Text() < b->texturePath.Text();
-    });
+    // Byte order of the UTF-8 path decides which sprite lies on top (ties in no set
+    // order). A frame names few distinct paths, shared by pointer: those are sorted
+    // once each and the sprites placed by a counting sort, with no string compare
+    // per pair of sprites. Many distinct paths take a plain sort instead.
+    constexpr std::size_t kMaxRanked = 64;
+    sorted.resize(sprites.size());
+    pathRanks.clear();
+    spriteRanks.resize(sprites.size());
+    bool ranked = true;
+    for (std::size_t i = 0; i < sprites.size() && ranked; ++i) {
+        const void* identity = sprites[i].texturePath.Identity();
+        if (i > 0 && identity == sprites[i - 1].texturePath.Identity()) {
+            spriteRanks[i] = spriteRanks[i - 1];
+            continue;
+        }
+        std::size_t k = 0;
+        while (k < pathRanks.size() && pathRanks[k].path->Identity() != identity) ++k;
+        if (k == pathRanks.size()) {
+            if (pathRanks.size() == kMaxRanked) ranked = false;
+            pathRanks.push_back({&sprites[i].texturePath, 0});
+        }
+        spriteRanks[i] = static_cast<std::uint32_t>(k);
+    }
+    if (ranked) {
+        rankOrder.resize(pathRanks.size());
+        for (std::size_t k = 0; k < rankOrder.size(); ++k) rankOrder[k] = static_cast<std::uint32_t>(k);
+        std::sort(rankOrder.begin(), rankOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return pathRanks[a].path->Text() < pathRanks[b].path->Text();
+        });
+        for (const std::uint32_t rank : spriteRanks) ++pathRanks[rank].start;  // counts first
+        std::uint32_t start = 0;
+        for (const std::uint32_t k : rankOrder) {
+            const std::uint32_t count = pathRanks[k].start;
+            pathRanks[k].start = start;
+            start += count;
+        }
+        for (std::size_t i = 0; i < sprites.size(); ++i) sorted[pathRanks[spriteRanks[i]].start++] = &sprites[i];
+    } else {
+        for (std::size_t i = 0; i < sprites.size(); ++i) sorted[i] = &sprites[i];
+        std::sort(sorted.begin(), sorted.end(), [](const SpriteCommand* a, const SpriteCommand* b) {
+            if (a->texturePath.Identity() == b->texturePath.Identity()) return false;
+            return a->texturePath.Text() < b->texturePath.Text();
+        });
+    }
+
     // Sorted, a texture's sprites come in one run: one cache lookup per run.
     const void* lastPath = nullptr;
     const Texture* lastTexture = nullptr;

@@ -118,6 +118,13 @@ private:
     std::uint64_t textureUses = 0;
     // Kept between frames so that sorting a steady frame allocates nothing.
     std::vector<const SpriteCommand*> sorted;
+    struct PathRank {
+        const SharedPath* path;
+        std::uint32_t start;  // its sprite count, then where its sprites begin in sorted
+    };
+    std::vector<PathRank> pathRanks;      // distinct paths of the frame's sprites
+    std::vector<std::uint32_t> spriteRanks;  // each sprite's index into pathRanks
+    std::vector<std::uint32_t> rankOrder;    // pathRanks sorted by path text
     std::vector<std::uint64_t> order;  // (space, layer, arrival) of each drawable
     std::vector<float> lineWidths;
     std::unordered_map<std::string, std::unique_ptr<Font>, KeyHash, std::equal_to<>> fonts;  // null: use the default

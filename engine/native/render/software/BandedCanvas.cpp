@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 namespace Quorvane {
 namespace {
@@ -36,7 +37,16 @@ std::unique_ptr<Canvas> CreateSoftwareCanvas() {
 
 BandedCanvas::BandedCanvas(int threadCount) : helpers(static_cast<std::size_t>(std::max(threadCount, 2) - 1)) {
     threads.reserve(helpers.size());
-    for (std::size_t i = 0; i < helpers.size(); ++i) threads.emplace_back([this, i] { Work(i); });
+    for (std::size_t i = 0; i < helpers.size(); ++i) {
+        try {
+            threads.emplace_back([this, i] { Work(i); });
+        } catch (const std::system_error&) {
+            // No more threads to be had: the bands that have one are drawn, the
+            // rest of the rows fall to the calling thread's band.
+            helpers.resize(threads.size());
+            break;
+        }
+    }
 }
 
 BandedCanvas::~BandedCanvas() {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "support/FakeHostProject.h"
 #include "support/Subprocess.h"
@@ -130,3 +132,31 @@ TEST(Startup, WindowedRunEndsAfterFramesWithTheHostShutDown) {
     EXPECT_EQ(frames, 5u) << lines;
     EXPECT_NE(lines.find("IN|SHUTDOWN\nEXIT\n"), std::string::npos) << lines;
 }
+
+#if !defined(_WIN32)
+// Without a display the one error line says why and what to do.
+TEST(Startup, NoDisplayNamesTheCauseAndTheFix) {
+    struct Case {
+        std::optional<std::string> display;
+        std::string error;
+    };
+    const Case cases[] = {
+        {std::nullopt,
+         "[Error] Failed to create the window: no display is set (DISPLAY is empty). Set DISPLAY to a running X server "
+         "(for example DISPLAY=:0), or run with --headless to play without a window.\n"},
+        {":4321",
+         "[Error] Failed to create the window: the display \":4321\" (DISPLAY) cannot be opened"},
+    };
+    for (const Case& c : cases) {
+        FakeHostProject project(R"({"mainClass": "M"})", "");
+        project.options.env["DISPLAY"] = c.display;
+        project.options.env["WAYLAND_DISPLAY"] = std::nullopt;
+        project.options.env["SDL_VIDEODRIVER"] = std::nullopt;
+        const auto result = RunProcess({kRuntime, "game"}, project.options);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err.substr(0, c.error.size()), c.error) << result.err;
+        EXPECT_NE(result.err.find("--headless"), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+}
+#endif

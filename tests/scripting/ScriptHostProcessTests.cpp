@@ -181,6 +181,7 @@ TEST_F(ScriptHostProcessTest, LateAnswersLagOneFrame) {
     ScriptHostProcess process;
     StartQuietly(process, true);
     InputState input;
+    testing::internal::CaptureStdout();
 
     const double first = SecondsOf([&] { process.RunFrame(0.01f, input); });
     EXPECT_GT(first, 0.49);
@@ -188,6 +189,7 @@ TEST_F(ScriptHostProcessTest, LateAnswersLagOneFrame) {
     EXPECT_TRUE(process.GetSnapshot().rects.empty());
 
     process.RunFrame(0.01f, input);  // ends at frame 1's late END_FRAME
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "a host that declared nothing stalls silently";
     EXPECT_TRUE(process.FrameEnded());
     ASSERT_EQ(process.GetSnapshot().rects.size(), 1u);
     EXPECT_EQ(process.GetSnapshot().rects[0].x, 1.0f);

@@ -160,3 +160,27 @@ TEST(Startup, NoDisplayNamesTheCauseAndTheFix) {
     }
 }
 #endif
+
+// project.json mistakes reach the user as warnings, and the game still runs.
+TEST(Startup, ProjectJsonMistakesAreWarnedAndTheGameRuns) {
+    struct Case {
+        std::string json;
+        std::string warning;  // after "[Warn] FILE:"
+    };
+    const Case cases[] = {
+        {R"({"mainClass": "M", "widht": 960})", R"(1:20: unknown key "widht" (did you mean "width"?); it is ignored)"},
+        {"{\"mainClass\": \"M\"\n\"width\": 960}",
+         "2:1: project.json is not valid JSON: syntax error while parsing object - unexpected string literal; expected '}' "
+         "(is a comma missing?); the values are read as far as they can be"},
+        {R"({"mainClass": "M", "width": "960"})", R"(1:20: "width" should be a whole number, not a string; it is ignored)"},
+        {R"({"mainClass": "M", "backgroundColor": "#f00"})",
+         R"(1:20: "backgroundColor" should be a colour written "#rrggbb"; "#f00" is ignored)"},
+    };
+    for (const Case& c : cases) {
+        FakeHostProject project(c.json, "");
+        const auto result = RunProcess({kRuntime, "--headless", "--frames", "2", "game"}, project.options);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        const std::string file = (project.cwd.Path() / "game" / "project.json").string();
+        EXPECT_EQ(result.out.rfind("[Warn] " + file + ":" + c.warning + "\n", 0), 0u) << result.out;
+    }
+}

@@ -86,6 +86,38 @@ TEST(AudioEngine, HeadlessCaptureAdvancesByTheFrameClockAndStartsSoundsAtTheirFr
     EXPECT_EQ(FirstNonZero(runs[0]), 9u * 800 + 1);
 }
 
+TEST(AudioEngine, StreamedMusicLoopsWithoutASeamAndCrossfadesToTheNextTrack) {
+    // The beep is exactly 44 periods of 440 Hz, so looped it is one unbroken sine.
+    TempDir dir;
+    AudioEngine engine;
+    AudioOptions options;
+    options.headless = true;
+    options.capturePath = dir.Path() / "capture.wav";
+    ASSERT_TRUE(engine.Start(options, nullptr));
+    const std::string ogg = std::string(QUORVANE_SOURCE_DIR) + "/tests/e2e/AudioGame/assets/beep.ogg";
+    for (int frame = 1; frame <= 120; ++frame) {
+        Frame lines;
+        if (frame == 1) lines.Line("XAUDIO_MUSIC|1|1|0|" + kBeep);
+        if (frame == 90) lines.Line("XAUDIO_MUSIC|1|0.5|0.25|" + ogg);  // 0.25 s crossfade
+        lines.SubmitTo(engine);
+        engine.AdvanceFrame();
+    }
+    ASSERT_TRUE(engine.Stop());
+    int rate, channels;
+    const std::vector<float> s = ReadCapture(options.capturePath, rate, channels);
+    ASSERT_EQ(s.size(), 120u * 800 * 2);
+    // Frames 2 to 89: 1.45 s of the WAV looped 14 times; no step larger than the sine's own.
+    const float sineStep = 2.0f * 3.14159265f * 440.0f / 48000.0f * 0.5f;
+    float worst = 0.0f;
+    for (int i = 800; i < 89 * 800; ++i) worst = std::max(worst, std::abs(s[2 * i] - s[2 * (i - 1)]));
+    EXPECT_LE(worst, sineStep * 1.05f);
+    EXPECT_NEAR(MeasureFrequency(s, 0, 800, 88 * 800, 48000), 440.0, 0.5);
+    // After the crossfade only the Ogg track plays, at half volume.
+    float peak = 0.0f;
+    for (int i = 110 * 800; i < 120 * 800; ++i) peak = std::max(peak, std::abs(s[2 * i]));
+    EXPECT_NEAR(peak, 0.25f, 0.02f);
+}
+
 TEST(AudioEngine, FrameTimesThatAreNotWholeSamplesDoNotDrift) {
     AudioEngine engine;
     AudioOptions options;

@@ -78,6 +78,8 @@ private:
     void MixerThread();
     void LoaderThread();
     void MixBlock(int frames);
+    // Tops up every live music stream: on the loader thread, or on the main loop when headless.
+    void FillStreams();
 
     AudioOptions options;
     bool running = false;
@@ -93,7 +95,6 @@ private:
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
     std::unordered_map<std::string, std::shared_ptr<SoundAsset>, Hash, std::equal_to<>> sounds;  // main thread
-    std::shared_ptr<MusicStream> currentMusic;                                                   // main thread
 
     // Main loop -> mixer thread. Both vectors keep their capacity: a steady frame
     // allocates nothing to pass its commands.
@@ -106,7 +107,8 @@ private:
     std::mutex loaderLock;
     std::condition_variable loaderSignal;
     std::vector<std::shared_ptr<SoundAsset>> decodeQueue;
-    std::vector<std::shared_ptr<MusicStream>> streams;
+    std::vector<std::shared_ptr<MusicStream>> streams;  // live tracks, the playing and the fading
+    std::vector<std::shared_ptr<MusicStream>> filling;  // FillStreams' copy, kept for its capacity
     std::mutex warnLock;
     std::unordered_set<std::string> warned;
 

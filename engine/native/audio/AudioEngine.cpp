@@ -215,7 +215,7 @@ void AudioEngine::Submit(const std::vector<AudioCommand>& commands, std::string_
 void AudioEngine::MixBlock(int frames) {
     mixer.Mix(block.data(), frames);
     capture.Write(block.data(), static_cast<std::size_t>(frames));
-    mixedFrames += static_cast<std::uint64_t>(frames);
+    mixedFrames.fetch_add(static_cast<std::uint64_t>(frames), std::memory_order_relaxed);
 }
 
 void AudioEngine::AdvanceFrame() {

@@ -66,9 +66,8 @@ public:
     bool Stop();
 
     const char* DeviceName() const { return device ? device->Name() : "none"; }
-    std::uint64_t CapturedFrames() const { return capture.Frames(); }
-    // Frames mixed so far (headless: in step with the frames).
-    std::uint64_t MixedFrames() const { return mixedFrames; }
+    // Frames mixed so far (headless: in step with the frames; with a device, ahead of it).
+    std::uint64_t MixedFrames() const { return mixedFrames.load(std::memory_order_relaxed); }
 
 private:
     std::shared_ptr<SoundAsset> Sound(std::string_view path);
@@ -87,7 +86,7 @@ private:
     Mixer mixer;
     WavCapture capture;
     std::vector<float> block;
-    std::uint64_t mixedFrames = 0;
+    std::atomic<std::uint64_t> mixedFrames{0};  // read by the main loop while the mixer thread runs
     std::uint64_t headlessFrames = 0;
 
     struct Hash {

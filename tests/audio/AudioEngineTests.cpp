@@ -141,6 +141,7 @@ TEST(AudioEngine, AMissingOrBrokenSoundWarnsOnceAndPlaysSilence) {
     testing::internal::CaptureStdout();
     for (int frame = 0; frame < 5; ++frame) {
         Frame lines;
+        lines.Line("XAUDIO_PRELOAD|" + (dir.Path() / "missing.wav").string());
         lines.Line("XAUDIO_PLAY|1|1|0|1|0|" + (dir.Path() / "missing.wav").string());
         lines.Line("XAUDIO_PLAY|2|1|0|1|0|" + broken.string());
         lines.Line("XAUDIO_MUSIC|1|1|0|" + (dir.Path() / "missing.ogg").string());
@@ -270,6 +271,7 @@ TEST(AudioLines, EachLineBecomesACommandAndBadOnesWarnOncePerFault) {
              "XAUDIO_MUSIC_RESUME|0.5",
              "XAUDIO_MUSIC_FADE|0.2|3",
              "XAUDIO_MASTER|0.7",
+             "XAUDIO_PRELOAD|sounds/b.wav",
              // faults
              "XAUDIO_PLAY|1|1|0|1|0",
              "XAUDIO_PLAY|1|17|0|1|0|a.wav",
@@ -286,7 +288,9 @@ TEST(AudioLines, EachLineBecomesACommandAndBadOnesWarnOncePerFault) {
         HandleLine(state, line);
     const std::string out = testing::internal::GetCapturedStdout();
     const auto& audio = state.snapshot.audio;
-    ASSERT_EQ(audio.size(), 10u);
+    ASSERT_EQ(audio.size(), 11u);
+    EXPECT_EQ(audio[10].op, AudioOp::Preload);
+    EXPECT_EQ(state.snapshot.strings.substr(audio[10].path.offset, audio[10].path.length), PathToString(ResolvePath("/game", "sounds/b.wav")));
     EXPECT_EQ(audio[0].op, AudioOp::Play);
     EXPECT_EQ(audio[0].handle, 3);
     EXPECT_FLOAT_EQ(audio[0].volume, 0.5f);

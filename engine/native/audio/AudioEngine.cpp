@@ -198,6 +198,9 @@ void AudioEngine::Submit(const std::vector<AudioCommand>& commands, std::string_
             else loaderSignal.notify_one();
             break;
         }
+        case AudioOp::Preload:
+            Sound(path);
+            continue;
         case AudioOp::Stop: out.kind = MixerCommand::Stop; break;
         case AudioOp::StopAll: out.kind = MixerCommand::StopAll; break;
         case AudioOp::SetVoice: out.kind = MixerCommand::SetVoice; break;

@@ -237,8 +237,25 @@ private:
         SDL_UpdateWindowSurface(window);
     }
 
-    bool Fail(const char* reason) {
-        LogError("Failed to create Win32 window.");
+    // The cause and the fix, in one line: the usual reason on Linux is a
+    // terminal without a display (ssh, a container, CI).
+    static std::string NoDisplayReason(const char* sdlError) {
+        const char* display = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        constexpr const char* kHeadless = "or run with --headless to play without a window.";
+        if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
+            return std::string("Failed to create the window: no display is set (DISPLAY is empty). ") +
+                   "Set DISPLAY to a running X server (for example DISPLAY=:0), " + kHeadless;
+        }
+        std::string text = "Failed to create the window: the display ";
+        text += display != nullptr && *display != '\0' ? std::string("\"") + display + "\" (DISPLAY)"
+                                                      : std::string("\"") + wayland + "\" (WAYLAND_DISPLAY)";
+        text += " cannot be opened";
+        if (sdlError != nullptr && *sdlError != '\0') text += std::string(" (") + sdlError + ")";
+        return text + ". Start it or point DISPLAY at a running X server, " + kHeadless;
+    }
+
+    bool Fail(const std::string& reason) {
         LogError(reason);
         return false;
     }

@@ -14,7 +14,7 @@ inline void PutLE(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-struct WavSpec {
+struct WavLayout {
     std::uint16_t tag = 1;  // 1 PCM, 3 float, 0xFFFE extensible
     std::uint16_t channels = 1;
     std::uint32_t rate = 48000;
@@ -26,58 +26,58 @@ struct WavSpec {
 };
 
 // samples: one value per channel per frame, in [-1, 1].
-inline std::vector<std::uint8_t> MakeWav(const WavSpec& spec, const std::vector<double>& samples) {
+inline std::vector<std::uint8_t> MakeWav(const WavLayout& layout, const std::vector<double>& samples) {
     std::vector<std::uint8_t> data;
-    const bool isFloat = spec.tag == 3 || (spec.tag == 0xFFFE && spec.subTag == 3);
+    const bool isFloat = layout.tag == 3 || (layout.tag == 0xFFFE && layout.subTag == 3);
     for (double s : samples) {
-        if (isFloat && spec.bits == 32) {
+        if (isFloat && layout.bits == 32) {
             float f = static_cast<float>(s);
             std::uint32_t bits;
             std::memcpy(&bits, &f, 4);
             PutLE(data, bits, 4);
-        } else if (isFloat && spec.bits == 64) {
+        } else if (isFloat && layout.bits == 64) {
             std::uint64_t bits;
             std::memcpy(&bits, &s, 8);
             PutLE(data, bits, 8);
-        } else if (spec.bits == 8) {
+        } else if (layout.bits == 8) {
             data.push_back(static_cast<std::uint8_t>(std::lround(s * 127.0) + 128));
         } else {
-            const double scale = std::ldexp(1.0, spec.bits - 1) - 1.0;
-            PutLE(data, static_cast<std::uint64_t>(static_cast<std::int64_t>(std::llround(s * scale))), spec.bits / 8);
+            const double scale = std::ldexp(1.0, layout.bits - 1) - 1.0;
+            PutLE(data, static_cast<std::uint64_t>(static_cast<std::int64_t>(std::llround(s * scale))), layout.bits / 8);
         }
     }
     std::vector<std::uint8_t> out;
     const auto text = [&](const char* t) { out.insert(out.end(), t, t + 4); };
-    const bool extensible = spec.tag == 0xFFFE;
+    const bool extensible = layout.tag == 0xFFFE;
     const std::uint32_t fmtSize = extensible ? 40 : 16;
     text("RIFF");
     PutLE(out, 0, 4);  // patched below
     text("WAVE");
     text("fmt ");
     PutLE(out, fmtSize, 4);
-    PutLE(out, spec.tag, 2);
-    PutLE(out, spec.channels, 2);
-    PutLE(out, spec.rate, 4);
-    const std::uint16_t align = spec.blockAlign >= 0 ? static_cast<std::uint16_t>(spec.blockAlign)
-                                                     : static_cast<std::uint16_t>(spec.channels * spec.bits / 8);
-    PutLE(out, static_cast<std::uint64_t>(spec.rate) * align, 4);
+    PutLE(out, layout.tag, 2);
+    PutLE(out, layout.channels, 2);
+    PutLE(out, layout.rate, 4);
+    const std::uint16_t align = layout.blockAlign >= 0 ? static_cast<std::uint16_t>(layout.blockAlign)
+                                                     : static_cast<std::uint16_t>(layout.channels * layout.bits / 8);
+    PutLE(out, static_cast<std::uint64_t>(layout.rate) * align, 4);
     PutLE(out, align, 2);
-    PutLE(out, spec.bits, 2);
+    PutLE(out, layout.bits, 2);
     if (extensible) {
         PutLE(out, 22, 2);
-        PutLE(out, spec.bits, 2);
+        PutLE(out, layout.bits, 2);
         PutLE(out, 0, 4);
-        PutLE(out, spec.subTag, 2);
+        PutLE(out, layout.subTag, 2);
         const std::uint8_t guidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
         out.insert(out.end(), guidTail, guidTail + 14);
     }
-    if (spec.extraChunk) {
+    if (layout.extraChunk) {
         text("LIST");
         PutLE(out, 3, 4);
         out.insert(out.end(), {'a', 'b', 'c', 0});
     }
     text("data");
-    PutLE(out, spec.claimedDataBytes >= 0 ? static_cast<std::uint64_t>(spec.claimedDataBytes) : data.size(), 4);
+    PutLE(out, layout.claimedDataBytes >= 0 ? static_cast<std::uint64_t>(layout.claimedDataBytes) : data.size(), 4);
     out.insert(out.end(), data.begin(), data.end());
     const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
     for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));

@@ -15,7 +15,7 @@ namespace {
 
 struct Variant {
     const char* name;
-    WavSpec spec;
+    WavLayout layout;
     double tolerance;  // the format's quantisation
 };
 
@@ -45,12 +45,12 @@ TEST(WavDecoder, DecodesEveryVariantItSupports) {
     for (const Variant& variant : variants) {
         SCOPED_TRACE(variant.name);
         const int frames = 300;
-        const std::vector<double> source = Sine(440.0, static_cast<int>(variant.spec.rate), frames, variant.spec.channels, 0.9);
+        const std::vector<double> source = Sine(440.0, static_cast<int>(variant.layout.rate), frames, variant.layout.channels, 0.9);
         SoundData sound;
         std::string fault;
-        ASSERT_TRUE(DecodeExact(MakeWav(variant.spec, source), sound, fault)) << fault;
-        EXPECT_EQ(sound.channels, variant.spec.channels);
-        EXPECT_EQ(sound.sampleRate, static_cast<int>(variant.spec.rate));
+        ASSERT_TRUE(DecodeExact(MakeWav(variant.layout, source), sound, fault)) << fault;
+        EXPECT_EQ(sound.channels, variant.layout.channels);
+        EXPECT_EQ(sound.sampleRate, static_cast<int>(variant.layout.rate));
         ASSERT_EQ(sound.Frames(), static_cast<std::size_t>(frames));
         double worst = 0.0;
         for (std::size_t i = 0; i < source.size(); ++i) worst = std::max(worst, std::abs(sound.samples[i] - source[i]));

@@ -236,7 +236,7 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
 }
 
 void Application::ApplyWindowSettings(const WindowSettings& settings) {
-    // Each only when it differs from the specified window, so a project without
+    // Each only when it differs from the default window, so a project without
     // these keys gets exactly that window.
     if (!settings.resizable) window->SetResizable(false);
     if (settings.scaleMode != ScaleMode::None) {

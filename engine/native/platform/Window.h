@@ -51,7 +51,7 @@ public:
     virtual void SetFullscreenToggle(bool /*enabled*/) {}
     virtual bool IsFocused() const { return true; }
     // Frames of the logical size are scaled into the window that way, and mouse
-    // positions are reported in logical pixels. ScaleMode::None: as specified.
+    // positions are reported in logical pixels. ScaleMode::None: the frame is the client area, unscaled.
     virtual void SetScaling(ScaleMode /*mode*/, std::int32_t /*logicalWidth*/, std::int32_t /*logicalHeight*/) {}
     // Where a canvas that presents itself puts a frame of that size: the frame
     // at its own size in the corner unless a scale mode says otherwise.

@@ -19,7 +19,7 @@ struct WindowSettings {
     std::int32_t width = 1280;
     std::int32_t height = 720;
     std::string title = "Quorvane";
-    // Beyond the base keys; their defaults keep the specified window.
+    // Beyond the base keys; their defaults keep the default window.
     ScaleMode scaleMode = ScaleMode::None;  // "scaleMode"
     bool resizable = true;                  // "resizable"
     bool fullscreen = false;                // "fullscreen": start in desktop fullscreen

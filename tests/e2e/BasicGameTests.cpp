@@ -2,8 +2,7 @@
 
 #include <memory>
 
-#include "render/software/SoftwareCanvas.h"
-
+#include "support/ImageFile.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
@@ -21,29 +20,6 @@ ProcessResult RunFromRepositoryRoot(const std::vector<std::string>& args) {
     std::vector<std::string> argv{QUORVANE_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProcess(argv, options);
-}
-
-}  // namespace
-
-namespace {
-
-// An opaque image file as R, G, B bytes; empty when it cannot be decoded.
-std::vector<unsigned char> LoadRgb(const std::filesystem::path& path, int& width, int& height) {
-    const std::unique_ptr<Quorvane::SoftwareImage> image = Quorvane::DecodeImageFile(path);
-    if (!image) return {};
-    width = image->Width();
-    height = image->Height();
-    std::vector<unsigned char> rgb;
-    rgb.reserve(static_cast<std::size_t>(width) * height * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t pixel = image->Row(y)[x];
-            rgb.push_back(static_cast<unsigned char>(pixel >> 16));
-            rgb.push_back(static_cast<unsigned char>(pixel >> 8));
-            rgb.push_back(static_cast<unsigned char>(pixel));
-        }
-    }
-    return rgb;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <memory>
 #include <sstream>
 
-#include "render/software/SoftwareCanvas.h"
+#include "support/ImageFile.h"
 
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
@@ -35,26 +35,7 @@ ProcessResult RunFaultyGame(const std::string& mainClass, std::vector<std::strin
     return RunProcess(argv, options);
 }
 
-// RGB bytes of a PNG, through the runtime's own decoder; empty when unreadable.
 using Image = std::vector<unsigned char>;
-
-Image LoadRgb(const std::filesystem::path& path, int& width, int& height) {
-    const std::unique_ptr<Quorvane::SoftwareImage> image = Quorvane::DecodeImageFile(path);
-    if (!image) return {};
-    width = image->Width();
-    height = image->Height();
-    Image rgb;
-    rgb.reserve(static_cast<std::size_t>(width) * height * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t pixel = image->Row(y)[x];
-            rgb.push_back(static_cast<unsigned char>(pixel >> 16));
-            rgb.push_back(static_cast<unsigned char>(pixel >> 8));
-            rgb.push_back(static_cast<unsigned char>(pixel));
-        }
-    }
-    return rgb;
-}
 
 std::vector<std::string> LinesOf(const std::string& text) {
     std::vector<std::string> lines;

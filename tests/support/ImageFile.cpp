@@ -1,8 +1,12 @@
 #include "support/ImageFile.h"
 
+#include <cstdint>
 #include <fstream>
+#include <memory>
 
 #include <stb_image_write.h>
+
+#include "render/software/SoftwareCanvas.h"
 
 namespace QuorvaneTest {
 
@@ -12,6 +16,24 @@ bool WriteRgbaPng(const std::filesystem::path& path, int width, int height, cons
         static_cast<std::ofstream*>(context)->write(static_cast<const char*>(data), size);
     };
     return stbi_write_png_to_func(write, &file, width, height, 4, rgba.data(), width * 4) != 0 && file.good();
+}
+
+std::vector<unsigned char> LoadRgb(const std::filesystem::path& path, int& width, int& height) {
+    const std::unique_ptr<Quorvane::SoftwareImage> image = Quorvane::DecodeImageFile(path);
+    if (!image) return {};
+    width = image->Width();
+    height = image->Height();
+    std::vector<unsigned char> rgb;
+    rgb.reserve(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t pixel = image->Row(y)[x];
+            rgb.push_back(static_cast<unsigned char>(pixel >> 16));
+            rgb.push_back(static_cast<unsigned char>(pixel >> 8));
+            rgb.push_back(static_cast<unsigned char>(pixel));
+        }
+    }
+    return rgb;
 }
 
 }  // namespace QuorvaneTest

@@ -8,4 +8,8 @@ namespace QuorvaneTest {
 // Writes straight RGBA texels (4 bytes each, rows top to bottom) as a PNG file.
 bool WriteRgbaPng(const std::filesystem::path& path, int width, int height, const std::vector<unsigned char>& rgba);
 
+// An opaque image file (a screenshot, a golden image) as R, G, B bytes, read by the
+// runtime's own decoders; empty when it cannot be decoded.
+std::vector<unsigned char> LoadRgb(const std::filesystem::path& path, int& width, int& height);
+
 }  // namespace QuorvaneTest

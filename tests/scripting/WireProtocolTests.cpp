@@ -266,6 +266,13 @@ TEST(FramesExtension, LinesAndFaults) {
     ASSERT_TRUE(state.gameFailure.has_value());
     EXPECT_EQ(DescribeGameFailure(*state.gameFailure),
               (std::vector<std::string>{"Draw failed: System.Exception: a|b\nc", "   at Game.Draw in /src/a|b.cs:line 12"}));
+    // A game mended under --watch takes over again; a later failure is a new one.
+    const Logged resumed = Handle(state, {"GAME_RESUMED|now", "GAME_RESUMED"});
+    EXPECT_EQ(resumed.out, "[Warn] Dropped a malformed GAME_RESUMED line: GAME_RESUMED takes no fields\n");
+    EXPECT_FALSE(state.gameFailure.has_value());
+    Handle(state, {"GAME_FAILED|Update|Second|counted now"});
+    ASSERT_TRUE(state.gameFailure.has_value());
+    EXPECT_EQ(state.gameFailure->type, "Second");
 
     ProtocolState base;
     const Logged logged = Handle(base, {"END_FRAME|1", "QUIT"});

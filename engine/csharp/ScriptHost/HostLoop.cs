@@ -83,7 +83,7 @@ internal sealed class HostLoop
             if (line.SequenceEqual("SHUTDOWN"u8)) break;
             if (line.SequenceEqual("START"u8)) HandleStart();
             else if (line.StartsWith("FRAME|"u8)) HandleFrame(line);
-            else if (line.StartsWith("X"u8) && InputLines.Handle(Encoding.UTF8.GetString(line), _runner.Game)) continue;
+            else if (line.StartsWith("X"u8) && InputLines.Handle(line, _runner.Game)) continue;
             else if (line.StartsWith("SEED|"u8)) HandleSeed(Encoding.UTF8.GetString(line));
             else if (line.StartsWith("WATCH|"u8)) HandleWatch(Encoding.UTF8.GetString(line["WATCH|"u8.Length..]));
             else if (line.Length > 0) Log.Warn($"Script host ignored an unknown command: {Encoding.UTF8.GetString(line)}");

@@ -12,56 +12,86 @@ namespace Quorvane.ScriptHost;
 internal static class InputLines
 {
     /// <summary>True when the line was an input line (used or not).</summary>
-    public static bool Handle(string line, Game game)
+    public static bool Handle(string line, Game game) => Handle(Encoding.UTF8.GetBytes(line), game);
+
+    /// <summary>
+    /// The same from the line's bytes. An XINPUT line comes every frame: it is read
+    /// without allocating unless text was typed.
+    /// </summary>
+    public static bool Handle(ReadOnlySpan<byte> line, Game game)
     {
-        if (line.StartsWith("XINPUT|", StringComparison.Ordinal))
+        if (line.StartsWith("XINPUT|"u8))
         {
-            HandleInput(line, game);
+            HandleInput(line["XINPUT|"u8.Length..], game);
             return true;
         }
-        if (line.StartsWith("XPAD|", StringComparison.Ordinal))
+        if (line.StartsWith("XPAD|"u8))
         {
-            HandlePad(line, game);
+            HandlePad(line["XPAD|"u8.Length..], game);
             return true;
         }
-        if (line.StartsWith("XTITLE|", StringComparison.Ordinal))
+        if (line.StartsWith("XTITLE|"u8))
         {
-            game.Window.ReportTitle(Unescape(line.AsSpan(7)));
+            game.Window.ReportTitle(Unescape(Encoding.UTF8.GetString(line["XTITLE|"u8.Length..])));
             return true;
         }
         return false;
     }
 
     // XINPUT|wheelX|wheelY|focused|width|height|fullscreen|text
-    private static void HandleInput(string line, Game game)
+    private static void HandleInput(ReadOnlySpan<byte> rest, Game game)
     {
-        var parts = line.Split('|', 8);
-        if (parts.Length < 8) return;
-        if (!Float(parts[1], out var wheelX) || !Float(parts[2], out var wheelY)) return;
-        if (!int.TryParse(parts[4], NumberStyles.Integer, CultureInfo.InvariantCulture, out var width)) return;
-        if (!int.TryParse(parts[5], NumberStyles.Integer, CultureInfo.InvariantCulture, out var height)) return;
-        game.Input.SetNextFrame(new Vector2(wheelX, wheelY), Unescape(parts[7]));
-        game.Window.Report(new Vector2(width, height), parts[6] == "1", parts[3] == "1");
+        if (!NextField(ref rest, out var wheelXText) || !Float(wheelXText, out var wheelX)) return;
+        if (!NextField(ref rest, out var wheelYText) || !Float(wheelYText, out var wheelY)) return;
+        if (!NextField(ref rest, out var focused)) return;
+        if (!NextField(ref rest, out var widthText) || !Int(widthText, out var width)) return;
+        if (!NextField(ref rest, out var heightText) || !Int(heightText, out var height)) return;
+        if (!NextField(ref rest, out var fullscreen)) return;
+        // The text is the rest of the line, bars included.
+        var text = rest.IsEmpty ? string.Empty : Unescape(Encoding.UTF8.GetString(rest));
+        game.Input.SetNextFrame(new Vector2(wheelX, wheelY), text);
+        game.Window.Report(new Vector2(width, height), fullscreen.SequenceEqual("1"u8), focused.SequenceEqual("1"u8));
     }
 
     // XPAD|index|buttons|lx|ly|rx|ry|lt|rt
-    private static void HandlePad(string line, Game game)
+    private static void HandlePad(ReadOnlySpan<byte> rest, Game game)
     {
-        var parts = line.Split('|');
-        if (parts.Length != 9) return;
-        if (!int.TryParse(parts[1], NumberStyles.Integer, CultureInfo.InvariantCulture, out var index)) return;
-        if (!uint.TryParse(parts[2], NumberStyles.Integer, CultureInfo.InvariantCulture, out var buttons)) return;
-        var axes = new float[6];
-        for (var i = 0; i < 6; i++)
+        if (!NextField(ref rest, out var indexText) || !Int(indexText, out var index)) return;
+        if (!NextField(ref rest, out var buttonsText)
+            || !uint.TryParse(buttonsText, NumberStyles.Integer, CultureInfo.InvariantCulture, out var buttons))
         {
-            if (!Float(parts[3 + i], out axes[i])) return;
+            return;
         }
+        Span<float> axes = stackalloc float[6];
+        for (var i = 0; i < 5; i++)
+        {
+            if (!NextField(ref rest, out var field) || !Float(field, out axes[i])) return;
+        }
+        // The last field ends the line: another bar is a line of the wrong shape.
+        if (rest.IndexOf((byte)'|') >= 0 || !Float(rest, out axes[5])) return;
         game.Input.SetNextGamepad(index, new GamepadState(true, buttons,
             new Vector2(axes[0], axes[1]), new Vector2(axes[2], axes[3]), axes[4], axes[5]));
     }
 
-    private static bool Float(string text, out float value) =>
+    // The field before the next bar, and the rest after it; false when no bar follows.
+    private static bool NextField(ref ReadOnlySpan<byte> rest, out ReadOnlySpan<byte> field)
+    {
+        var bar = rest.IndexOf((byte)'|');
+        if (bar < 0)
+        {
+            field = default;
+            return false;
+        }
+        field = rest[..bar];
+        rest = rest[(bar + 1)..];
+        return true;
+    }
+
+    private static bool Float(ReadOnlySpan<byte> text, out float value) =>
         float.TryParse(text, NumberStyles.Float, CultureInfo.InvariantCulture, out value) && float.IsFinite(value);
+
+    private static bool Int(ReadOnlySpan<byte> text, out int value) =>
+        int.TryParse(text, NumberStyles.Integer, CultureInfo.InvariantCulture, out value);
 
     /// <summary>"\\" "\n" "\r" "\t" back to their characters; any other backslash stays.</summary>
     internal static string Unescape(ReadOnlySpan<char> text)

@@ -257,9 +257,10 @@ void Application::QueueInputLines(const ProjectConfig& config, bool firstFrame) 
     }
     const ClientSize size = window->GetClientSize();
     const WindowStatus status{size.width, size.height, window->IsFullscreen(), window->IsFocused()};
-    std::string lines = ComposeInputLines(ProcessInputState(), status);
-    lines.pop_back();  // QueueLine adds the last line feed
-    scriptRuntime.QueueLine(lines);
+    inputLines.clear();
+    AppendInputLines(inputLines, ProcessInputState(), status);
+    // QueueLine adds the last line feed.
+    scriptRuntime.QueueLine(std::string_view(inputLines).substr(0, inputLines.size() - 1));
 }
 
 void Application::ApplyWindowRequests(const WindowRequests& requests) {

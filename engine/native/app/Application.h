@@ -60,6 +60,7 @@ private:
     ReplayFile replay;  // frames of --replay
     std::size_t replayFrame = 0;
     ReplayRecorder recorder;
+    std::string inputLines;  // reused each frame
 };
 
 }  // namespace Quorvane

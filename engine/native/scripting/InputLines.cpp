@@ -1,3 +1,4 @@
+#include <charconv>
 #include "scripting/InputLines.h"
 
 #include <optional>
@@ -10,6 +11,12 @@ namespace {
 
 // Titles are one line of a window frame; nobody needs more.
 constexpr std::size_t kMaxTitleBytes = 1024;
+
+void AppendWhole(std::string& out, std::int64_t value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
 
 void AppendFloat(std::string& out, float value) {
     out += '|';
@@ -46,13 +53,19 @@ void AppendEscapedText(std::string_view text, std::string& out) {
 }
 
 std::string ComposeInputLines(const InputState& input, const WindowStatus& window) {
-    std::string lines = "XINPUT";
+    std::string lines;
+    AppendInputLines(lines, input, window);
+    return lines;
+}
+
+void AppendInputLines(std::string& lines, const InputState& input, const WindowStatus& window) {
+    lines += "XINPUT";
     AppendFloat(lines, input.WheelX());
     AppendFloat(lines, input.WheelY());
     lines += window.focused ? "|1|" : "|0|";
-    lines += std::to_string(window.width);
+    AppendWhole(lines, window.width);
     lines += '|';
-    lines += std::to_string(window.height);
+    AppendWhole(lines, window.height);
     lines += window.fullscreen ? "|1|" : "|0|";
     AppendEscapedText(input.Text(), lines);
     lines += '\n';
@@ -60,9 +73,9 @@ std::string ComposeInputLines(const InputState& input, const WindowStatus& windo
         const GamepadState& pad = input.Gamepad(index);
         if (!pad.connected) continue;
         lines += "XPAD|";
-        lines += std::to_string(index);
+        AppendWhole(lines, static_cast<std::int64_t>(index));
         lines += '|';
-        lines += std::to_string(pad.buttons);
+        AppendWhole(lines, static_cast<std::int64_t>(pad.buttons));
         AppendFloat(lines, pad.leftX);
         AppendFloat(lines, pad.leftY);
         AppendFloat(lines, pad.rightX);
@@ -71,7 +84,6 @@ std::string ComposeInputLines(const InputState& input, const WindowStatus& windo
         AppendFloat(lines, pad.rightTrigger);
         lines += '\n';
     }
-    return lines;
 }
 
 std::string ComposeTitleLine(std::string_view title) {

@@ -19,6 +19,8 @@ struct WindowStatus {
 // The runtime-to-host lines of the "input" extension for one frame, each
 // ending in a line feed: XINPUT, then one XPAD per connected pad.
 std::string ComposeInputLines(const InputState& input, const WindowStatus& window);
+// The same appended to a buffer the caller reuses, so a frame allocates nothing.
+void AppendInputLines(std::string& lines, const InputState& input, const WindowStatus& window);
 // "XTITLE|title": the window's title as the host first sees it.
 std::string ComposeTitleLine(std::string_view title);
 

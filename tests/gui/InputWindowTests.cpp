@@ -495,3 +495,58 @@ TEST(InputWindow, ProjectKeysFixTheSizeOrStartFullscreen) {
         EXPECT_EQ(frames.back().Input().at(6), "1");
     }
 }
+
+// F3 under a real window: the panel appears on screen over a letterboxed frame and
+// goes again on the next press; a host that speaks "input" never gets the key, a
+// base host gets it as any other key.
+TEST(InputWindow, F3TogglesTheDiagnosticsOverlayOnScreen) {
+    NEEDS_DISPLAY();
+    for (const bool inputHost : {true, false}) {
+        SCOPED_TRACE(inputHost ? "input host" : "base host");
+        FakeHostProject project(R"({"mainClass": "M", "width": 320, "height": 240, "targetFps": 60, )"
+                                R"("backgroundColor": "#c82828", "scaleMode": "letterbox"})",
+                                inputHost ? "pre_ready=EXTENSIONS|input" : "");
+        BackgroundProcess runtime({QUORVANE_EXE, "game"}, project.options);
+        const std::string id = WaitForWindow(runtime);
+        ASSERT_FALSE(id.empty());
+        Tool({"xdotool", "windowmove", id, "0", "0"});
+        for (int attempt = 0; attempt < 5 && WindowSize(id) != std::make_pair(640, 480); ++attempt) {
+            Tool({"xdotool", "windowsize", id, "640", "480"});
+            Sleep(600);
+        }
+        ASSERT_EQ(WindowSize(id), std::make_pair(640, 480));
+        Tool({"xdotool", "mousemove", "--window", id, "600", "400"});
+        const std::filesystem::path shot = project.cwd.Path() / "shot.ppm";
+        // The left padding of the panel (frame pixel 10, 60) at twice the size.
+        const auto grab = [&] {
+            std::filesystem::remove(shot);
+            Tool({X_GRAB_EXE, id, shot.string()});
+            const Picture picture = ReadPpm(shot);
+            EXPECT_EQ(picture.width, 640);
+            return picture.width == 640 ? std::make_pair(picture.At(20, 120), picture.At(600, 440))
+                                        : std::make_pair(0u, 0u);
+        };
+        Sleep(300);
+        EXPECT_EQ(grab().first, 0xC82828u) << "off at start";
+        Tool({"xdotool", "key", "F3"});
+        Sleep(500);
+        const auto [panel, corner] = grab();
+        EXPECT_NEAR(static_cast<int>(panel >> 16), 200 * 85 / 255, 4) << std::hex << panel;
+        EXPECT_EQ(corner, 0xC82828u);
+        Tool({"xdotool", "key", "F3"});
+        Sleep(500);
+        EXPECT_EQ(grab().first, 0xC82828u) << "hidden by the second press";
+        Tool({WM_CLOSE_EXE, id});
+        EXPECT_EQ(runtime.Wait(10).exitCode, 0);
+
+        int framesWithF3 = 0;
+        for (const HostFrame& frame : HostFrames(project.record)) {
+            framesWithF3 += ("," + Split(frame.frame, '|').at(2) + ",").find(",114,") != std::string::npos;
+        }
+        if (inputHost) {
+            EXPECT_EQ(framesWithF3, 0) << "the overlay key is the runtime's";
+        } else {
+            EXPECT_GT(framesWithF3, 0) << "a base host sees every key";
+        }
+    }
+}

@@ -353,3 +353,33 @@ TEST(LoadProject, WindowKeys) {
         EXPECT_NE(log.find("Unknown scaleMode \"zoom\" in project.json; using \"none\""), std::string::npos) << log;
     }
 }
+
+TEST(LoadProject, OverlayKey) {
+    struct Case {
+        const char* json;
+        std::optional<std::uint32_t> key;
+        const char* warning;  // empty: none
+    };
+    const Case cases[] = {
+        {R"({"mainClass": "M"})", 0x72, ""},
+        {R"({"mainClass": "M", "overlayKey": "F9"})", 0x78, ""},
+        {R"({"mainClass": "M", "overlayKey": "none"})", std::nullopt, ""},
+        {R"({"mainClass": "M", "overlayKey": "9"})", 9, ""},
+        {R"({"mainClass": "M", "overlayKey": "Tab"})", 0x72, "Unknown overlayKey \"Tab\" in project.json; using \"F3\""},
+        {R"({"mainClass": "M", "overlayKy": "F9"})", 0x72, "did you mean \"overlayKey\""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const Loaded loaded = Load(dir, c.json);
+        const std::string log = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(loaded.ok) << c.json;
+        EXPECT_EQ(loaded.config.overlayKey, c.key) << c.json;
+        if (*c.warning) {
+            EXPECT_NE(log.find(c.warning), std::string::npos) << log;
+        } else {
+            EXPECT_EQ(log.find("[Warn]"), std::string::npos) << log;
+        }
+    }
+}

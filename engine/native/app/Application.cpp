@@ -58,6 +58,7 @@ int Application::StartAndLoop(const std::filesystem::path& projectPath, const Co
     if (!renderer.Initialize(*window, options.headless ? CreateSoftwareCanvas() : CreatePlatformCanvas(*window))) return 1;
     renderer.SetTextureRoot(config.projectRoot);
     renderer.SetPixelPerfect(config.pixelPerfect);
+    overlay.SetKey(config.overlayKey);
     ApplyWindowSettings(settings);
 
     ScriptHostConfig scriptConfig;
@@ -200,10 +201,12 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
             if (recorder.IsOpen()) recorder.AddFrame(scriptRuntime.LastFrameLines());
         }
         const auto hostDone = Clock::now();
+        overlay.Update(ProcessInputState());
         ProcessInputState().EndFrame();
         ProcessInputState().ClearFrameEvents();
         // Asked every frame: a game mended under --watch leaves its error screen.
         failure = FailureScreen();
+        DrawCounts drawn;
         if (failure) {
             DrawErrorScreen(renderer, *failure);
         } else {
@@ -211,7 +214,9 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
             ApplyWindowRequests(snapshot.window);
             renderer.BeginFrame(config.backgroundColor);
             renderer.DrawSnapshot(snapshot);
+            if (overlay.Shown()) drawn = CountDrawables(snapshot);
         }
+        overlay.Draw(renderer, frameStats, drawn);
         renderer.Present();
         // A stale snapshot (dead host, failed game) must not replay its sounds every frame.
         if (!failure) {
@@ -253,6 +258,8 @@ void Application::QueueInputLines(const ProjectConfig& config, bool firstFrame) 
     // written to the base protocol gets its F11 key as before.
     if (firstFrame) {
         window->SetFullscreenToggle(true);
+        // Like the fullscreen shortcut, the overlay key belongs to the runtime here.
+        ProcessInputState().HideKey(config.overlayKey);
         scriptRuntime.QueueLine(ComposeTitleLine(config.windowSettings.title));
     }
     const ClientSize size = window->GetClientSize();

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/CommandLine.h"
+#include "app/DiagnosticsOverlay.h"
 #include "app/ErrorScreen.h"
 #include "app/FrameClock.h"
 #include "audio/AudioEngine.h"
@@ -55,6 +56,7 @@ private:
     Renderer renderer;
     FrameClock frameClock;
     FrameStats frameStats;
+    DiagnosticsOverlay overlay;  // F3 by default; drawn over the frame and the error screen
     ScriptRuntime scriptRuntime;
     AudioEngine audio;  // stopped before the script host, so its capture is complete
     ReplayFile replay;  // frames of --replay

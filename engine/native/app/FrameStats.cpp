@@ -36,10 +36,20 @@ FrameStats::Sample FrameStats::Last() const {
 }
 
 FrameStats::Summary FrameStats::Summarise() const {
+    Scratch scratch;
+    return Summarise(scratch);
+}
+
+FrameStats::Summary FrameStats::Summarise(Scratch& scratch) const {
     Summary summary;
     summary.frames = frames;
-    std::vector<double> periods, host, render;
-    std::vector<std::int64_t> allocated;
+    auto& [periods, host, render, allocated] = scratch;
+    for (auto* values : {&periods, &host, &render}) {
+        values->clear();
+        values->reserve(kWindow);
+    }
+    allocated.clear();
+    allocated.reserve(kWindow);
     for (const Sample& sample : samples) {
         if (sample.periodMs >= 0.0) periods.push_back(sample.periodMs);
         host.push_back(sample.hostMs);

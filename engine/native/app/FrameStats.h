@@ -43,6 +43,13 @@ public:
     // Medians and percentiles over the window. Allocates; call it at the end or
     // now and then, not every frame.
     Summary Summarise() const;
+    // The same into buffers a caller keeps: after the first call, summarising
+    // again allocates nothing (the overlay refreshes its figures this way).
+    struct Scratch {
+        std::vector<double> periods, host, render;
+        std::vector<std::int64_t> allocated;
+    };
+    Summary Summarise(Scratch& scratch) const;
 
     // "stats frames=N median_ms=X p95_ms=X host_ms=X render_ms=X host_alloc_bytes=X";
     // host_alloc_bytes is -1 when the host reported nothing.

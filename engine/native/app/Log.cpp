@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
 
 namespace Quorvane {
@@ -19,11 +20,68 @@ void WriteLine(std::FILE* stream, const char* prefix, const std::string& message
     std::fflush(stream);
 }
 
+// Warnings come from the audio thread and the render workers too.
+struct RecentProblems {
+    std::mutex mutex;
+    RecentLogLine lines[kRecentLogLines];
+    std::uint64_t count = 0;  // lines ever kept; the next goes to count % kRecentLogLines
+};
+
+RecentProblems& Recent() {
+    static RecentProblems recent;
+    return recent;
+}
+
+void Keep(const std::string& message, bool error) {
+    RecentProblems& recent = Recent();
+    const std::lock_guard<std::mutex> lock(recent.mutex);
+    RecentLogLine& line = recent.lines[recent.count % kRecentLogLines];
+    std::size_t length = std::min(message.size(), RecentLogLine::kMaxBytes);
+    // A multi-line message shows its first line; a cut never splits a character.
+    const std::size_t newline = message.find('\n');
+    if (newline < length) length = newline;
+    if (length < message.size()) {
+        while (length > 0 && (static_cast<unsigned char>(message[length]) & 0xC0) == 0x80) --length;
+    }
+    std::copy_n(message.data(), length, line.text);
+    line.length = length;
+    line.error = error;
+    ++recent.count;
+}
+
 }  // namespace
 
 void LogInfo(const std::string& message) { WriteLine(stdout, "[Info] ", message); }
-void LogWarn(const std::string& message) { WriteLine(stdout, "[Warn] ", message); }
-void LogError(const std::string& message) { WriteLine(stderr, "[Error] ", message); }
+void LogWarn(const std::string& message) {
+    WriteLine(stdout, "[Warn] ", message);
+    Keep(message, false);
+}
+void LogError(const std::string& message) {
+    WriteLine(stderr, "[Error] ", message);
+    Keep(message, true);
+}
+
+std::size_t CopyRecentProblems(RecentLogLine (&out)[kRecentLogLines]) {
+    RecentProblems& recent = Recent();
+    const std::lock_guard<std::mutex> lock(recent.mutex);
+    const std::size_t kept = static_cast<std::size_t>(std::min<std::uint64_t>(recent.count, kRecentLogLines));
+    for (std::size_t i = 0; i < kept; ++i) {
+        out[i] = recent.lines[(recent.count - kept + i) % kRecentLogLines];
+    }
+    return kept;
+}
+
+std::uint64_t RecentProblemsVersion() {
+    RecentProblems& recent = Recent();
+    const std::lock_guard<std::mutex> lock(recent.mutex);
+    return recent.count;
+}
+
+void ClearRecentProblems() {
+    RecentProblems& recent = Recent();
+    const std::lock_guard<std::mutex> lock(recent.mutex);
+    recent.count = 0;
+}
 
 std::string ReadTextFile(const std::filesystem::path& path, std::size_t maxBytes) {
     // Only a regular file is opened: a folder would read as empty, and a FIFO or

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +12,22 @@ namespace Quorvane {
 void LogInfo(const std::string& message);
 void LogWarn(const std::string& message);
 void LogError(const std::string& message);
+
+// The last few warnings and errors, for the diagnostics overlay. Fixed storage:
+// keeping a line never allocates, and a long line is cut (at a UTF-8 boundary).
+struct RecentLogLine {
+    static constexpr std::size_t kMaxBytes = 120;
+    char text[kMaxBytes] = {};
+    std::size_t length = 0;
+    bool error = false;  // else a warning
+};
+constexpr std::size_t kRecentLogLines = 4;
+// Copies the kept lines, oldest first, and returns how many there are.
+std::size_t CopyRecentProblems(RecentLogLine (&out)[kRecentLogLines]);
+// Counts every warning and error logged so far: a reader copies only when it moved.
+std::uint64_t RecentProblemsVersion();
+// Forgets the kept lines (tests).
+void ClearRecentProblems();
 
 // Project files are small; a file past this size is refused rather than read
 // until memory runs out.

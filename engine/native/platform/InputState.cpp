@@ -7,10 +7,12 @@ namespace Quorvane {
 namespace {
 
 template <std::size_t N>
-std::string FormatPressed(const std::array<bool, N>& table, const std::array<bool, N>& tapped) {
+std::string FormatPressed(const std::array<bool, N>& table, const std::array<bool, N>& tapped,
+                          std::optional<std::uint32_t> hidden = std::nullopt) {
     std::string text;
     for (std::size_t i = 0; i < N; ++i) {
         if (!table[i] && !tapped[i]) continue;
+        if (hidden && *hidden == i) continue;
         if (!text.empty()) text += ',';
         text += std::to_string(i);
     }
@@ -74,7 +76,7 @@ void InputState::ClearFrameEvents() {
     text.clear();
 }
 
-std::string InputState::FormatPressedKeys() const { return FormatPressed(keys, keysTapped); }
+std::string InputState::FormatPressedKeys() const { return FormatPressed(keys, keysTapped, hiddenKey); }
 std::string InputState::FormatPressedButtons() const { return FormatPressed(mouseButtons, buttonsTapped); }
 
 void ApplyStickDeadZone(float rawX, float rawY, float& x, float& y) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,12 @@ public:
     GamepadState& Gamepad(std::size_t index) { return gamepads[index]; }
     void ClearFrameEvents();
 
+    // A key the runtime keeps for itself (the overlay key of a host that speaks
+    // "input"): still read by IsKeyDown, never listed to the host.
+    void HideKey(std::optional<std::uint32_t> key) { hiddenKey = key; }
+    // Down now, or tapped since the last EndFrame.
+    bool IsKeyDown(std::uint32_t key) const { return key < keys.size() && (keys[key] || keysTapped[key]); }
+
     std::string FormatPressedKeys() const;     // "16,65", or "" when none
     std::string FormatPressedButtons() const;  // "0,2", or ""
     std::int32_t GetMouseX() const { return mouseX; }
@@ -55,6 +62,7 @@ private:
     float wheelY = 0.0f;
     std::string text;
     bool focused = true;
+    std::optional<std::uint32_t> hiddenKey;
     std::array<GamepadState, kMaxGamepads> gamepads{};
 };
 

@@ -1,5 +1,7 @@
 #include "project/ProjectConfig.h"
 
+#include "app/DiagnosticsOverlay.h"
+
 #include <charconv>
 #include <map>
 #include <string_view>
@@ -183,6 +185,11 @@ bool LoadProject(const std::filesystem::path& projectPath, ProjectConfig& config
             config.fixedDeltaTime = 1.0f / static_cast<float>(fixedPhysicsFps);
         } else {
             config.fixedDeltaTime = ReadJsonFloat(from("fixedDeltaTime"), "fixedDeltaTime", config.fixedDeltaTime);
+        }
+        const std::string overlayKey = ReadJsonString(from("overlayKey"), "overlayKey", "F3");
+        if (!ParseOverlayKey(overlayKey, config.overlayKey)) {
+            LogWarn("Unknown overlayKey \"" + overlayKey + "\" in project.json; using \"F3\" (give \"F1\" to \"F24\", "
+                    "a virtual-key code such as \"114\", or \"none\").");
         }
         config.x = ReadJsonFloat(from("x"), "x", 0.0f);
         config.y = ReadJsonFloat(from("y"), "y", 0.0f);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/Presentation.h"
@@ -41,6 +42,8 @@ struct ProjectConfig {
     float fixedDeltaTime = 1.0f / 60.0f;
     float x = 0.0f;
     float y = 0.0f;
+    // "overlayKey": the virtual-key code that shows the diagnostics overlay; none: no key does.
+    std::optional<std::uint32_t> overlayKey = 0x72;  // F3
 };
 
 // The project file is not parsed as JSON: each key is searched for anywhere in

@@ -28,7 +28,7 @@ constexpr KnownKey kKnownKeys[] = {
     {"targetFps", Expect::Whole},   {"enableFrameLimiter", Expect::Flag}, {"maxDeltaTime", Expect::Decimal},
     {"fixedPhysicsFps", Expect::Whole}, {"fixedDeltaTime", Expect::Decimal}, {"x", Expect::Decimal},
     {"y", Expect::Decimal},          {"scaleMode", Expect::Text},       {"resizable", Expect::Flag},
-    {"fullscreen", Expect::Flag},    {"cursorVisible", Expect::Flag},
+    {"fullscreen", Expect::Flag},    {"cursorVisible", Expect::Flag},   {"overlayKey", Expect::Text},
 };
 
 const KnownKey* FindKnown(std::string_view name) {

@@ -364,7 +364,8 @@ void Renderer::DrawScreenText(std::string_view text, float x, float y, float siz
 }
 
 TextSize Renderer::MeasureScreenText(std::string_view text, float size, std::string_view fontKey) {
-    return MeasureText(FontFor(fontKey), text, size);
+    // The runtime's overlay measures its lines every frame: the widths reuse the renderer's buffer.
+    return MeasureText(FontFor(fontKey), text, size, lineWidths);
 }
 
 const Font& Renderer::FontFor(std::string_view key) {

@@ -88,9 +88,13 @@ void MeasureLines(const Font& font, std::string_view text, float size, std::vect
 }
 
 TextSize MeasureText(const Font& font, std::string_view text, float size) {
+    std::vector<float> widths;
+    return MeasureText(font, text, size, widths);
+}
+
+TextSize MeasureText(const Font& font, std::string_view text, float size, std::vector<float>& widths) {
     size = EffectiveTextSize(size);
     if (size == 0.0f) return {};
-    std::vector<float> widths;
     MeasureLines(font, text, size, widths);
     TextSize result;
     result.width = *std::max_element(widths.begin(), widths.end());

@@ -83,6 +83,8 @@ void ForEachGlyph(const Font& font, std::string_view text, float size, Visit&& v
 void MeasureLines(const Font& font, std::string_view text, float size, std::vector<float>& widths);
 // The widest line, and (lines - 1) line heights plus one ascent-to-descent height.
 TextSize MeasureText(const Font& font, std::string_view text, float size);
+// The same with the line widths kept in a caller's buffer: no allocation once it has grown.
+TextSize MeasureText(const Font& font, std::string_view text, float size, std::vector<float>& widths);
 float LineHeight(const Font& font, float size);
 
 }  // namespace Quorvane

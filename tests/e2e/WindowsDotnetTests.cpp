@@ -44,11 +44,12 @@ ProcessResult RunBasicGame(const std::vector<std::string>& args) {
 
 struct Difference {
     int pixels = 0;       // pixels whose colour differs at all
+    int beyond = 0;       // pixels with a channel more than the tolerance off
     int maxChannel = 0;   // the largest difference of one channel
 };
 
 // Both images decoded by the same decoder, compared pixel by pixel.
-Difference Compare(const Quorvane::SoftwareImage& a, const Quorvane::SoftwareImage& b) {
+Difference Compare(const Quorvane::SoftwareImage& a, const Quorvane::SoftwareImage& b, int tolerance) {
     Difference result;
     for (int y = 0; y < a.Height(); ++y) {
         for (int x = 0; x < a.Width(); ++x) {
@@ -56,10 +57,13 @@ Difference Compare(const Quorvane::SoftwareImage& a, const Quorvane::SoftwareIma
             const std::uint32_t pb = b.Row(y)[x];
             if ((pa & 0xFFFFFFu) == (pb & 0xFFFFFFu)) continue;
             ++result.pixels;
+            int largest = 0;
             for (int shift = 0; shift <= 16; shift += 8) {
                 const int delta = std::abs(static_cast<int>((pa >> shift) & 0xFF) - static_cast<int>((pb >> shift) & 0xFF));
-                result.maxChannel = std::max(result.maxChannel, delta);
+                largest = std::max(largest, delta);
             }
+            result.beyond += largest > tolerance;
+            result.maxChannel = std::max(result.maxChannel, largest);
         }
     }
     return result;
@@ -67,7 +71,7 @@ Difference Compare(const Quorvane::SoftwareImage& a, const Quorvane::SoftwareIma
 
 // The title screen after 10 frames does not depend on the clock, so the Linux
 // headless run's golden image is the picture every backend must give.
-void ExpectTitleScreenMatchesLinux(const std::vector<std::string>& extraArgs, int allowedPixels) {
+void ExpectTitleScreenMatchesLinux(const std::vector<std::string>& extraArgs, int tolerance, int allowedPixels) {
     TempDir dir;
     const auto shot = dir.Path() / "title.png";
     std::vector<std::string> args = extraArgs;
@@ -82,11 +86,14 @@ void ExpectTitleScreenMatchesLinux(const std::vector<std::string>& extraArgs, in
     ASSERT_TRUE(expected) << golden;
     ASSERT_EQ(actual->Width(), expected->Width());
     ASSERT_EQ(actual->Height(), expected->Height());
-    const Difference difference = Compare(*actual, *expected);
+    const Difference difference = Compare(*actual, *expected, tolerance);
     std::cout << "[ windows ] title screen vs the Linux headless run: " << difference.pixels << " of "
-              << actual->Width() * actual->Height() << " pixels differ (largest channel difference "
-              << difference.maxChannel << "), run took " << result.seconds << " s\n";
-    EXPECT_LE(difference.pixels, allowedPixels);
+              << actual->Width() * actual->Height() << " pixels differ, " << difference.beyond
+              << " by more than " << tolerance << " (largest channel difference " << difference.maxChannel
+              << "); the run took " << result.seconds << " s\n";
+    EXPECT_LE(difference.beyond, allowedPixels);
+    // The picture itself, whatever the rounding: the project's sky at the top.
+    EXPECT_EQ(actual->Row(10)[640] & 0xFFFFFFu, 0x6cb4ffu);
 }
 
 }  // namespace
@@ -105,5 +112,18 @@ TEST(WindowsDotnet, BasicGameRunsHeadlessWithTheRealHost) {
 TEST(WindowsDotnet, HeadlessTitleScreenMatchesTheLinuxRun) {
     SKIP_WITHOUT_LAYOUT();
     // The same software canvas and the same decoders draw it: nothing may differ.
-    ExpectTitleScreenMatchesLinux({"--headless"}, 0);
+    ExpectTitleScreenMatchesLinux({"--headless"}, 0, 0);
+}
+
+// In a Win32 window (under Xvfb in scripts/test) the screenshot is the GDI back
+// buffer, drawn with GDI and Wine's GDI+. Two things differ from the Linux run,
+// as GdiCanvasTests shows on small scenes: GDI+ rounds its blends its own way
+// (the title panel and every translucent pixel one step off, about 160000
+// pixels), and Wine's GDI+ shifts images scaled 3:1 by a column, so the soft
+// edges of the clouds and coins move (about 2800 pixels more than 3 steps off,
+// some by up to 235). Up to 1% of the frame beyond 3 steps is allowed.
+TEST(WindowsDotnet, WindowedTitleScreenMatchesTheLinuxRun) {
+    SKIP_WITHOUT_LAYOUT();
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display for Wine's windows (scripts/test starts Xvfb)";
+    ExpectTitleScreenMatchesLinux({}, 3, 1280 * 720 / 100);
 }

@@ -111,8 +111,24 @@ TEST(WindowsDotnet, BasicGameRunsHeadlessWithTheRealHost) {
 
 TEST(WindowsDotnet, HeadlessTitleScreenMatchesTheLinuxRun) {
     SKIP_WITHOUT_LAYOUT();
-    // The same software canvas and the same decoders draw it: nothing may differ.
+    // Headless, the software canvas draws it as on Linux: nothing may differ.
     ExpectTitleScreenMatchesLinux({"--headless"}, 0, 0);
+}
+
+// The host's own reason reaches the runtime's log through the Windows pipes.
+TEST(WindowsDotnet, UnknownStartSceneIsReportedByTheRealHost) {
+    SKIP_WITHOUT_LAYOUT();
+    TempDir dir;
+    // With its drive: the game folder lies on another one (Wine's C:, the
+    // checkout on Z:), where a path from the root would not find it.
+    const std::string assembly =
+        std::filesystem::absolute(std::filesystem::path(QUORVANE_SOURCE_DIR) / "samples/BasicGame/bin/Debug/net8.0/BasicGame.dll")
+            .generic_string();
+    dir.Write("game/project.json",
+              R"({"mainClass": "BasicGame.MainGame", "startScene": "Nowhere", "mainAssembly": ")" + assembly + "\"}");
+    const ProcessResult result = RunBasicGame({"--headless", (dir.Path() / "game").string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "[Error] The start scene \"Nowhere\" does not exist (known scenes: Level1, Level2).\n");
 }
 
 // In a Win32 window (under Xvfb in scripts/test) the screenshot is the GDI back

@@ -34,6 +34,7 @@ public sealed class MainGame : Game
         Log.Info("BasicGame: arrows/WASD or a gamepad to move, Space or A to jump, click to drop a crate, F1 for colliders, Z to zoom, P or Start to pause.");
         // Streamed from disk and looped; it fades in so the first frame does not start with a jolt.
         Audio.PlayMusic("assets/sounds/music.ogg", loop: true, volume: 0.5f, fadeInSeconds: 1f);
+        foreach (var sound in new[] { "jump.wav", "coin.wav", "crate.wav", "win.ogg" }) Audio.Preload("assets/sounds/" + sound);
     }
 
     public override void Update(float deltaTime)

@@ -86,6 +86,38 @@ TEST(AudioEngine, HeadlessCaptureAdvancesByTheFrameClockAndStartsSoundsAtTheirFr
     EXPECT_EQ(FirstNonZero(runs[0]), 9u * 800 + 1);
 }
 
+TEST(AudioEngine, StreamedMusicLoopsWithoutASeamAndCrossfadesToTheNextTrack) {
+    // The beep is exactly 44 periods of 440 Hz, so looped it is one unbroken sine.
+    TempDir dir;
+    AudioEngine engine;
+    AudioOptions options;
+    options.headless = true;
+    options.capturePath = dir.Path() / "capture.wav";
+    ASSERT_TRUE(engine.Start(options, nullptr));
+    const std::string ogg = std::string(QUORVANE_SOURCE_DIR) + "/tests/e2e/AudioGame/assets/beep.ogg";
+    for (int frame = 1; frame <= 120; ++frame) {
+        Frame lines;
+        if (frame == 1) lines.Line("XAUDIO_MUSIC|1|1|0|" + kBeep);
+        if (frame == 90) lines.Line("XAUDIO_MUSIC|1|0.5|0.25|" + ogg);  // 0.25 s crossfade
+        lines.SubmitTo(engine);
+        engine.AdvanceFrame();
+    }
+    ASSERT_TRUE(engine.Stop());
+    int rate, channels;
+    const std::vector<float> s = ReadCapture(options.capturePath, rate, channels);
+    ASSERT_EQ(s.size(), 120u * 800 * 2);
+    // Frames 2 to 89: 1.45 s of the WAV looped 14 times; no step larger than the sine's own.
+    const float sineStep = 2.0f * 3.14159265f * 440.0f / 48000.0f * 0.5f;
+    float worst = 0.0f;
+    for (int i = 800; i < 89 * 800; ++i) worst = std::max(worst, std::abs(s[2 * i] - s[2 * (i - 1)]));
+    EXPECT_LE(worst, sineStep * 1.05f);
+    EXPECT_NEAR(MeasureFrequency(s, 0, 800, 88 * 800, 48000), 440.0, 0.5);
+    // After the crossfade only the Ogg track plays, at half volume.
+    float peak = 0.0f;
+    for (int i = 110 * 800; i < 120 * 800; ++i) peak = std::max(peak, std::abs(s[2 * i]));
+    EXPECT_NEAR(peak, 0.25f, 0.02f);
+}
+
 TEST(AudioEngine, FrameTimesThatAreNotWholeSamplesDoNotDrift) {
     AudioEngine engine;
     AudioOptions options;
@@ -109,6 +141,7 @@ TEST(AudioEngine, AMissingOrBrokenSoundWarnsOnceAndPlaysSilence) {
     testing::internal::CaptureStdout();
     for (int frame = 0; frame < 5; ++frame) {
         Frame lines;
+        lines.Line("XAUDIO_PRELOAD|" + (dir.Path() / "missing.wav").string());
         lines.Line("XAUDIO_PLAY|1|1|0|1|0|" + (dir.Path() / "missing.wav").string());
         lines.Line("XAUDIO_PLAY|2|1|0|1|0|" + broken.string());
         lines.Line("XAUDIO_MUSIC|1|1|0|" + (dir.Path() / "missing.ogg").string());
@@ -238,6 +271,7 @@ TEST(AudioLines, EachLineBecomesACommandAndBadOnesWarnOncePerFault) {
              "XAUDIO_MUSIC_RESUME|0.5",
              "XAUDIO_MUSIC_FADE|0.2|3",
              "XAUDIO_MASTER|0.7",
+             "XAUDIO_PRELOAD|sounds/b.wav",
              // faults
              "XAUDIO_PLAY|1|1|0|1|0",
              "XAUDIO_PLAY|1|17|0|1|0|a.wav",
@@ -254,7 +288,9 @@ TEST(AudioLines, EachLineBecomesACommandAndBadOnesWarnOncePerFault) {
         HandleLine(state, line);
     const std::string out = testing::internal::GetCapturedStdout();
     const auto& audio = state.snapshot.audio;
-    ASSERT_EQ(audio.size(), 10u);
+    ASSERT_EQ(audio.size(), 11u);
+    EXPECT_EQ(audio[10].op, AudioOp::Preload);
+    EXPECT_EQ(state.snapshot.strings.substr(audio[10].path.offset, audio[10].path.length), PathToString(ResolvePath("/game", "sounds/b.wav")));
     EXPECT_EQ(audio[0].op, AudioOp::Play);
     EXPECT_EQ(audio[0].handle, 3);
     EXPECT_FLOAT_EQ(audio[0].volume, 0.5f);

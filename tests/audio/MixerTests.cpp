@@ -239,3 +239,21 @@ TEST(Mixer, MissingMusicEndsQuietly) {
     mixer.Apply(play);
     EXPECT_EQ(Mix(mixer, 100)[10], 0.0f);
 }
+
+TEST(AudioRing, WrapsAroundAndNeverOverfills) {
+    AudioRing ring(8, 2);
+    float in[20], out[20];
+    for (int i = 0; i < 20; ++i) in[i] = static_cast<float>(i);
+    EXPECT_EQ(ring.Write(in, 6), 6u);
+    EXPECT_EQ(ring.Read(out, 4), 4u);
+    EXPECT_EQ(ring.Write(in, 10), 6u);  // only 6 frames of room
+    EXPECT_EQ(ring.Free(), 0u);
+    EXPECT_EQ(ring.Read(out, 10), 8u);
+    // The two frames left from the first write, then the six of the second, across the wrap.
+    EXPECT_EQ(out[0], 8.0f);
+    EXPECT_EQ(out[3], 11.0f);
+    EXPECT_EQ(out[4], 0.0f);
+    EXPECT_EQ(out[15], 11.0f);
+    EXPECT_EQ(ring.Available(), 0u);
+    EXPECT_EQ(ring.Skip(3), 0u);
+}

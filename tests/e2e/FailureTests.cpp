@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -153,4 +155,47 @@ TEST(GameFailure, ErrorScreenMatchesItsGoldenImage) {
     int differing = 0;
     for (int i = 0; i < width * height * 3; ++i) differing += actual.data()[i] != expected.data()[i];
     EXPECT_EQ(differing, 0) << "the error screen differs from " << golden;
+}
+
+// How a game folder without "mainAssembly" is searched, with the real host.
+TEST(GameSearch, FolderCases) {
+    struct Case {
+        const char* name;
+        const char* buildFolder;  // where the game's build goes, "" for none
+        bool staleSource;         // a source file written after the build
+        int exitCode;
+        std::string outPart;  // expected in standard output
+        std::string errPart;  // expected in standard error
+    };
+    const Case cases[] = {
+        // Neither the folder ("tryout") nor mainClass names the assembly: its project file does.
+        {"named by the project file, net10.0 Release", "bin/Release/net10.0", false, 0, "[Info] Running project: tryout\n", ""},
+        {"stale build", "bin/Debug/net8.0", true, 0, "; run dotnet build, or use --watch.\n", ""},
+        {"not built", "", false, 1, "", "[Error] No game assembly found in the folder "},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const auto game = dir.Path() / "tryout";
+        dir.Write("tryout/project.json", R"({"mainClass": "QuitGame"})");
+        dir.Write("tryout/FaultyGames.csproj", "<Project Sdk=\"Microsoft.NET.Sdk\" />\n");
+        if (*c.buildFolder != '\0') {
+            std::filesystem::create_directories(game / c.buildFolder);
+            std::filesystem::copy(kFaultyGames.parent_path(), game / c.buildFolder, std::filesystem::copy_options::recursive);
+        }
+        if (c.staleSource) {
+            const auto source = dir.Write("tryout/Game.cs", "// edited after the build\n");
+            std::filesystem::last_write_time(source, std::filesystem::last_write_time(game / c.buildFolder / "FaultyGames.dll") +
+                                                         std::chrono::seconds(30));
+        }
+        ProcessOptions options;
+        options.workingDirectory = kSource;
+        options.env["DOTNET_ROOT"] = std::nullopt;
+        const ProcessResult result = RunProcess({QUORVANE_EXE, "--headless", "--frames", "20", game.string()}, options);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.name << "\n" << result.err;
+        EXPECT_NE(result.out.find(c.outPart), std::string::npos) << c.name << "\n" << result.out;
+        EXPECT_NE(result.err.find(c.errPart), std::string::npos) << c.name << "\n" << result.err;
+        // One start-up error, by its real cause.
+        EXPECT_EQ(result.err.find("did not become ready"), std::string::npos) << c.name << "\n" << result.err;
+        EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 1) << c.name << "\n" << result.err;
+    }
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "support/FakeHostProject.h"
 #include "support/Subprocess.h"
@@ -131,4 +133,56 @@ TEST(Startup, WindowedRunEndsAfterFramesWithTheHostShutDown) {
     for (std::size_t at = 0; (at = lines.find("IN|FRAME|", at)) != std::string::npos; ++at) ++frames;
     EXPECT_EQ(frames, 5u) << lines;
     EXPECT_NE(lines.find("IN|SHUTDOWN\nEXIT\n"), std::string::npos) << lines;
+}
+
+#if !defined(_WIN32)
+// Without a display the one error line says why and what to do.
+TEST(Startup, NoDisplayNamesTheCauseAndTheFix) {
+    struct Case {
+        std::optional<std::string> display;
+        std::string error;
+    };
+    const Case cases[] = {
+        {std::nullopt,
+         "[Error] Failed to create the window: no display is set (DISPLAY is empty). Set DISPLAY to a running X server "
+         "(for example DISPLAY=:0), or run with --headless to play without a window.\n"},
+        {":4321",
+         "[Error] Failed to create the window: the display \":4321\" (DISPLAY) cannot be opened"},
+    };
+    for (const Case& c : cases) {
+        FakeHostProject project(R"({"mainClass": "M"})", "");
+        project.options.env["DISPLAY"] = c.display;
+        project.options.env["WAYLAND_DISPLAY"] = std::nullopt;
+        project.options.env["SDL_VIDEODRIVER"] = std::nullopt;
+        const auto result = RunProcess({kRuntime, "game"}, project.options);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err.substr(0, c.error.size()), c.error) << result.err;
+        EXPECT_NE(result.err.find("--headless"), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+}
+#endif
+
+// project.json mistakes reach the user as warnings, and the game still runs.
+TEST(Startup, ProjectJsonMistakesAreWarnedAndTheGameRuns) {
+    struct Case {
+        std::string json;
+        std::string warning;  // after "[Warn] FILE:"
+    };
+    const Case cases[] = {
+        {R"({"mainClass": "M", "widht": 960})", R"(1:20: unknown key "widht" (did you mean "width"?); it is ignored)"},
+        {"{\"mainClass\": \"M\"\n\"width\": 960}",
+         "2:1: project.json is not valid JSON: syntax error while parsing object - unexpected string literal; expected '}' "
+         "(is a comma missing?); the values are read as far as they can be"},
+        {R"({"mainClass": "M", "width": "960"})", R"(1:20: "width" should be a whole number, not a string; it is ignored)"},
+        {R"({"mainClass": "M", "backgroundColor": "#f00"})",
+         R"(1:20: "backgroundColor" should be a colour written "#rrggbb"; "#f00" is ignored)"},
+    };
+    for (const Case& c : cases) {
+        FakeHostProject project(c.json, "");
+        const auto result = RunProcess({kRuntime, "--headless", "--frames", "2", "game"}, project.options);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        const std::string file = (project.cwd.Path() / "game" / "project.json").string();
+        EXPECT_EQ(result.out.rfind("[Warn] " + file + ":" + c.warning + "\n", 0), 0u) << result.out;
+    }
 }

@@ -147,3 +147,30 @@ TEST(Window, QuickTapsAreNeverLost) {
     EXPECT_EQ(clicks, static_cast<std::size_t>(kTaps)) << result.out;
     EXPECT_EQ(spaces, static_cast<std::size_t>(kTaps)) << result.out;
 }
+
+// BasicGame's pause menu: Escape, down to "Quit", Enter ends the run with 0.
+TEST(Window, BasicGamePauseMenuQuits) {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (scripts/test starts Xvfb)";
+    ProcessOptions options;
+    options.workingDirectory = QUORVANE_SOURCE_DIR;
+    options.env["DOTNET_ROOT"] = std::nullopt;
+    BackgroundProcess runtime({QUORVANE_EXE}, options);
+    std::string windowId;
+    for (int attempt = 0; attempt < 200 && windowId.empty(); ++attempt) {
+        windowId = Xdo({"xdotool", "search", "--pid", std::to_string(runtime.Pid())});
+        if (const auto feed = windowId.find('\n'); feed != std::string::npos) windowId.resize(feed);
+        if (windowId.empty()) Sleep(100);
+    }
+    ASSERT_FALSE(windowId.empty()) << "the window did not appear";
+    Xdo({"xdotool", "mousemove", "--window", windowId, "640", "360"});
+    Sleep(1500);
+    for (const char* key : {"Return", "Escape", "Down", "Down", "Return"}) {
+        Xdo({"xdotool", "key", key});
+        Sleep(300);
+    }
+    const ProcessResult result = runtime.Wait(20);
+    EXPECT_FALSE(result.timedOut) << "Quit did not end the run";
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("[Info] Paused.\n"), std::string::npos) << result.out;
+    EXPECT_EQ(result.err, "");
+}

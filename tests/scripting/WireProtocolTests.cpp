@@ -222,3 +222,54 @@ TEST(Extensions, FaultsAreReportedOncePerKind) {
               "[Warn] Dropped a malformed XRECT line: expected 12 fields, got 3\n"
               "[Warn] Dropped a malformed XRECT line: x is not a number\n");
 }
+
+// The "frames" lines: numbered ends, QUIT and failure reports, with their faults
+// warned once; a host that did not declare them sees them as unknown lines.
+TEST(FramesExtension, LinesAndFaults) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        bool frameEnded;
+        std::size_t rectsLeft;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"its own frame", {"RECT|0|0|1|1|0|0|0", "END_FRAME|5"}, true, 1, ""},
+        {"a late frame drops its lines", {"RECT|0|0|1|1|0|0|0", "END_FRAME|4", "RECT|1|0|1|1|0|0|0"}, false, 1, ""},
+        {"ahead", {"END_FRAME|6"}, false, 0, "[Warn] Dropped a malformed END_FRAME line: the frame number is ahead of the frames sent\n"},
+        {"not a number", {"END_FRAME|x", "END_FRAME|5x", "END_FRAME|"}, false, 0,
+         "[Warn] Dropped a malformed END_FRAME line: the frame number is not a whole number\n"},
+        {"the bare end still ends", {"END_FRAME"}, true, 0, ""},
+        {"quit with a field", {"QUITTING"}, false, 0, "[Warn] Dropped a malformed QUIT line: QUIT takes no fields\n"},
+        {"failure where", {"GAME_FAILED|Render|T|m"}, false, 0,
+         "[Warn] Dropped a malformed GAME_FAILED line: where must be Load, Update, FixedUpdate or Draw\n"},
+        {"stack line", {"GAME_STACK|-1|M|f", "GAME_STACK|x"}, false, 0,
+         "[Warn] Dropped a malformed GAME_STACK line: line is not a whole number of 0 or more\n"
+         "[Warn] Dropped a malformed GAME_STACK line: expected GAME_STACK|line|method|file\n"},
+    };
+    for (const Case& c : cases) {
+        ProtocolState state;
+        state.extensions = ParseExtensionList("frames");
+        state.frameNumber = 5;
+        const Logged logged = Handle(state, c.lines);
+        EXPECT_EQ(state.frameEnded, c.frameEnded) << c.name;
+        EXPECT_EQ(state.snapshot.rects.size(), c.rectsLeft) << c.name;
+        EXPECT_EQ(logged.out, c.out) << c.name;
+        EXPECT_EQ(logged.err, "") << c.name;
+    }
+
+    ProtocolState state;
+    state.extensions = ParseExtensionList("frames");
+    Handle(state, {"QUIT", "GAME_STACK|1|Ignored|before any failure", "GAME_FAILED|Draw|System.Exception|a|b\\nc",
+                   "GAME_STACK|12|Game.Draw|/src/a|b.cs", "GAME_FAILED|Update|Second|ignored"});
+    EXPECT_TRUE(state.quitRequested);
+    ASSERT_TRUE(state.gameFailure.has_value());
+    EXPECT_EQ(DescribeGameFailure(*state.gameFailure),
+              (std::vector<std::string>{"Draw failed: System.Exception: a|b\nc", "   at Game.Draw in /src/a|b.cs:line 12"}));
+
+    ProtocolState base;
+    const Logged logged = Handle(base, {"END_FRAME|1", "QUIT"});
+    EXPECT_FALSE(base.frameEnded);
+    EXPECT_FALSE(base.quitRequested);
+    EXPECT_EQ(logged.out, "[Info] [ScriptHost] END_FRAME|1\n[Info] [ScriptHost] QUIT\n");
+}

@@ -36,6 +36,17 @@ public sealed class Audio
         return new SoundHandle(_lastHandle);
     }
 
+    /// <summary>
+    /// Decodes a sound effect into the cache without playing it, so that its first
+    /// <see cref="Play"/> starts without waiting for the file.
+    /// </summary>
+    /// <exception cref="ArgumentException">The path is empty or contains "|" or a line break.</exception>
+    public void Preload(string path)
+    {
+        CheckPath(path);
+        _lines.Begin("XAUDIO_PRELOAD").Field(path).End();
+    }
+
     /// <summary>Changes a playing sound's volume, pan and pitch (they glide, no click).</summary>
     public void Set(SoundHandle sound, float volume, float pan = 0, float pitch = 1)
     {

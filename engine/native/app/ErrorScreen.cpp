@@ -34,7 +34,7 @@ std::vector<std::string> Wrap(Renderer& renderer, const std::string& text, float
                 else high = mid - 1;
             }
             // Never cut inside a UTF-8 sequence.
-            while (low > 1 && (static_cast<unsigned char>(line[low]) & 0xC0) == 0x80) --low;
+            while (low > 1 && low < line.size() && (static_cast<unsigned char>(line[low]) & 0xC0) == 0x80) --low;
             std::size_t cut = low;
             const std::size_t blank = line.substr(0, low).rfind(' ');
             if (blank != std::string_view::npos && blank > low / 2) cut = blank + 1;

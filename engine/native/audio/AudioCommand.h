@@ -16,6 +16,7 @@ enum class AudioOp : std::uint8_t {
     ResumeMusic,   // seconds (fade-in)
     FadeMusic,     // volume, seconds
     MasterVolume,  // volume
+    Preload,       // path: decode into the cache, play nothing
 };
 
 // A span of the frame's string buffer (FrameSnapshot::strings).

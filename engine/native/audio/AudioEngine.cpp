@@ -190,17 +190,17 @@ void AudioEngine::Submit(const std::vector<AudioCommand>& commands, std::string_
         case AudioOp::PlayMusic: {
             out.kind = MixerCommand::PlayMusic;
             out.music = std::make_shared<MusicStream>(std::string(path), in.loop);
-            if (options.headless) {
-                std::string fault;
-                if (!out.music->Fill(fault)) WarnOnce(std::string(path), "Music could not be played: " + std::string(path) + " (" + fault + ").");
-            } else {
+            {
                 std::lock_guard lock(loaderLock);
                 streams.push_back(out.music);
-                loaderSignal.notify_one();
             }
-            currentMusic = out.music;
+            if (options.headless) FillStreams();
+            else loaderSignal.notify_one();
             break;
         }
+        case AudioOp::Preload:
+            Sound(path);
+            continue;
         case AudioOp::Stop: out.kind = MixerCommand::Stop; break;
         case AudioOp::StopAll: out.kind = MixerCommand::StopAll; break;
         case AudioOp::SetVoice: out.kind = MixerCommand::SetVoice; break;
@@ -218,15 +218,12 @@ void AudioEngine::Submit(const std::vector<AudioCommand>& commands, std::string_
 void AudioEngine::MixBlock(int frames) {
     mixer.Mix(block.data(), frames);
     capture.Write(block.data(), static_cast<std::size_t>(frames));
-    mixedFrames += static_cast<std::uint64_t>(frames);
+    mixedFrames.fetch_add(static_cast<std::uint64_t>(frames), std::memory_order_relaxed);
 }
 
 void AudioEngine::AdvanceFrame() {
     if (!running || !options.headless) return;
-    if (currentMusic) {
-        std::string fault;
-        currentMusic->Fill(fault);
-    }
+    FillStreams();
     ++headlessFrames;
     // Rounded from the running total, so frame times that are not whole samples
     // neither drift nor accumulate error.
@@ -254,7 +251,6 @@ void AudioEngine::MixerThread() {
 
 void AudioEngine::LoaderThread() {
     std::vector<std::shared_ptr<SoundAsset>> toDecode;
-    std::vector<std::shared_ptr<MusicStream>> toFill;
     while (!stopping.load(std::memory_order_acquire)) {
         {
             std::unique_lock lock(loaderLock);
@@ -262,22 +258,29 @@ void AudioEngine::LoaderThread() {
                 return !decodeQueue.empty() || stopping.load(std::memory_order_acquire);
             });
             std::swap(toDecode, decodeQueue);
-            // A stream nobody else holds any more, or one that is done, needs no filling.
-            std::erase_if(streams, [](const std::shared_ptr<MusicStream>& stream) {
-                return stream.use_count() == 1 || stream->GetState() == MusicStream::Ended ||
-                       stream->GetState() == MusicStream::Failed;
-            });
-            toFill = streams;
         }
         for (const auto& asset : toDecode) Decode(*asset);
         toDecode.clear();
-        for (const auto& stream : toFill) {
-            std::string fault;
-            if (!stream->Fill(fault))
-                WarnOnce(stream->Path(), "Music could not be played: " + stream->Path() + " (" + fault + ").");
-        }
-        toFill.clear();
+        FillStreams();
     }
+}
+
+void AudioEngine::FillStreams() {
+    {
+        std::lock_guard lock(loaderLock);
+        // A stream nobody else holds any more, or one that is done, needs no filling.
+        std::erase_if(streams, [](const std::shared_ptr<MusicStream>& stream) {
+            return stream.use_count() == 1 || stream->GetState() == MusicStream::Ended ||
+                   stream->GetState() == MusicStream::Failed;
+        });
+        filling = streams;
+    }
+    for (const auto& stream : filling) {
+        std::string fault;
+        if (!stream->Fill(fault))
+            WarnOnce(stream->Path(), "Music could not be played: " + stream->Path() + " (" + fault + ").");
+    }
+    filling.clear();
 }
 
 }  // namespace Quorvane

@@ -66,9 +66,8 @@ public:
     bool Stop();
 
     const char* DeviceName() const { return device ? device->Name() : "none"; }
-    std::uint64_t CapturedFrames() const { return capture.Frames(); }
-    // Frames mixed so far (headless: in step with the frames).
-    std::uint64_t MixedFrames() const { return mixedFrames; }
+    // Frames mixed so far (headless: in step with the frames; with a device, ahead of it).
+    std::uint64_t MixedFrames() const { return mixedFrames.load(std::memory_order_relaxed); }
 
 private:
     std::shared_ptr<SoundAsset> Sound(std::string_view path);
@@ -78,6 +77,8 @@ private:
     void MixerThread();
     void LoaderThread();
     void MixBlock(int frames);
+    // Tops up every live music stream: on the loader thread, or on the main loop when headless.
+    void FillStreams();
 
     AudioOptions options;
     bool running = false;
@@ -85,7 +86,7 @@ private:
     Mixer mixer;
     WavCapture capture;
     std::vector<float> block;
-    std::uint64_t mixedFrames = 0;
+    std::atomic<std::uint64_t> mixedFrames{0};  // read by the main loop while the mixer thread runs
     std::uint64_t headlessFrames = 0;
 
     struct Hash {
@@ -93,7 +94,6 @@ private:
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
     std::unordered_map<std::string, std::shared_ptr<SoundAsset>, Hash, std::equal_to<>> sounds;  // main thread
-    std::shared_ptr<MusicStream> currentMusic;                                                   // main thread
 
     // Main loop -> mixer thread. Both vectors keep their capacity: a steady frame
     // allocates nothing to pass its commands.
@@ -106,7 +106,8 @@ private:
     std::mutex loaderLock;
     std::condition_variable loaderSignal;
     std::vector<std::shared_ptr<SoundAsset>> decodeQueue;
-    std::vector<std::shared_ptr<MusicStream>> streams;
+    std::vector<std::shared_ptr<MusicStream>> streams;  // live tracks, the playing and the fading
+    std::vector<std::shared_ptr<MusicStream>> filling;  // FillStreams' copy, kept for its capacity
     std::mutex warnLock;
     std::unordered_set<std::string> warned;
 

@@ -24,7 +24,7 @@ public:
         const std::size_t w = written.load(std::memory_order_relaxed);
         const std::size_t room = capacity - (w - read.load(std::memory_order_acquire));
         count = std::min(count, room);
-        Copy(frames, w, count, true);
+        CopyIn(frames, w, count);
         written.store(w + count, std::memory_order_release);
         return count;
     }
@@ -33,7 +33,7 @@ public:
         const std::size_t r = read.load(std::memory_order_relaxed);
         const std::size_t have = written.load(std::memory_order_acquire) - r;
         count = std::min(count, have);
-        Copy(frames, r, count, false);
+        CopyOut(frames, r, count);
         read.store(r + count, std::memory_order_release);
         return count;
     }
@@ -46,20 +46,27 @@ public:
     }
 
 private:
-    void Copy(float* external, std::size_t position, std::size_t count, bool toRing) {
+    // Calls part(ring offset in samples, offset in the caller's buffer, samples) for the
+    // one or two runs that count frames from position cover.
+    template <typename Part>
+    void Runs(std::size_t position, std::size_t count, Part part) const {
         std::size_t done = 0;
         while (done < count) {
             const std::size_t at = (position + done) % capacity;
             const std::size_t run = std::min(count - done, capacity - at);
-            float* ringPart = data.data() + at * channels;
-            float* outside = external + done * channels;
-            if (toRing) std::memcpy(ringPart, outside, run * channels * sizeof(float));
-            else std::memcpy(outside, ringPart, run * channels * sizeof(float));
+            part(at * channels, done * channels, run * channels);
             done += run;
         }
     }
-    void Copy(const float* external, std::size_t position, std::size_t count, bool) {
-        Copy(const_cast<float*>(external), position, count, true);
+    void CopyIn(const float* from, std::size_t position, std::size_t count) {
+        Runs(position, count, [&](std::size_t ring, std::size_t outside, std::size_t n) {
+            std::memcpy(data.data() + ring, from + outside, n * sizeof(float));
+        });
+    }
+    void CopyOut(float* to, std::size_t position, std::size_t count) const {
+        Runs(position, count, [&](std::size_t ring, std::size_t outside, std::size_t n) {
+            std::memcpy(to + outside, data.data() + ring, n * sizeof(float));
+        });
     }
 
     const std::size_t channels;

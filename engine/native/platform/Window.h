@@ -26,7 +26,8 @@ class Window {
 public:
     virtual ~Window() = default;
     // Opens the window with that client size and title (UTF-8). On failure it has
-    // logged "Failed to create Win32 window." and returns false.
+    // logged why ("Failed to create Win32 window." on Windows; on Linux the cause
+    // and the fix, such as no display) and returns false.
     virtual bool Create(std::int32_t width, std::int32_t height, const std::string& title) = 0;
     // Handles every pending event without waiting, feeding the process InputState;
     // false once a close was requested (it stays false).

@@ -112,6 +112,10 @@ void ParseAudioLine(ProtocolState& state, std::string_view line) {
         command.op = AudioOp::FadeMusic;
         command.volume = reader.Volume(1);
         command.seconds = reader.Seconds(2);
+    } else if (tag == "XAUDIO_PRELOAD") {
+        if (!reader.Count(2)) return;
+        command.op = AudioOp::Preload;
+        command.path = reader.Path(1);
     } else if (tag == "XAUDIO_MASTER") {
         if (!reader.Count(2)) return;
         command.op = AudioOp::MasterVolume;

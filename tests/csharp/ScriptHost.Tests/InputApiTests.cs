@@ -42,7 +42,9 @@ public class InputApiTests
     public void TheHostDeclaresInput()
     {
         var (output, _) = Run("");
-        Assert.StartsWith("EXTENSIONS|draw,input\n", output);
+        var declared = output.Split('\n')[0];
+        Assert.StartsWith("EXTENSIONS|", declared);
+        Assert.Contains("input", declared["EXTENSIONS|".Length..].Split(','));
     }
 
     [Fact]
@@ -96,7 +98,7 @@ public class InputApiTests
             },
         };
         var (output, _) = Run("START\nXINPUT|0|0|1|320|240|0|\nFRAME|0.016||0,0|\nXINPUT|0|0|1|320|240|0|\nFRAME|0.016||0,0|\nSHUTDOWN\n", game);
-        var frames = output.Split("END_FRAME\n");
+        var frames = output.Split(new[] { "END_FRAME|1\n", "END_FRAME|2\n" }, StringSplitOptions.None);
         Assert.Contains("XTITLE|Level 2\\nboss\nXFULLSCREEN|1\nXCURSOR|0\nXFULLSCREEN_TOGGLE|0\n", frames[0]);
         Assert.DoesNotContain("XFULLSCREEN", frames[1]);
         Assert.False(game.Window.CursorVisible);

@@ -1,3 +1,5 @@
+#include <dlfcn.h>
+
 #include <SDL.h>
 
 #include "audio/AudioDevice.h"
@@ -8,12 +10,33 @@ namespace {
 
 constexpr int kDeviceFrames = 512;  // about 11 ms at 48 kHz
 
+// On a machine without a sound card, alsa-lib prints a page of its own errors to
+// standard error while SDL probes it; the runtime already says in one line that
+// it plays silently. SDL loads alsa-lib at run time, so the same copy is loaded
+// here first and told to keep quiet (nothing happens when it is not installed).
+extern "C" void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsaErrors() {
+    static const bool done = [] {
+        void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+        if (alsa == nullptr) return true;
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        if (auto set = reinterpret_cast<SetHandler>(::dlsym(alsa, "snd_lib_error_set_handler"))) {
+            set(&IgnoreAlsaError);
+        }
+        return true;  // kept loaded: the handler must outlive SDL's use of it
+    }();
+    (void)done;
+}
+
 class SdlAudioDevice final : public AudioDevice {
 public:
     ~SdlAudioDevice() override { Close(); }
 
     bool Open(AudioRing& ring, std::string& error) override {
         Close();
+        SilenceAlsaErrors();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             error = SDL_GetError();
             return false;

@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <optional>
 #include <algorithm>
 
@@ -37,21 +38,24 @@ public:
         // SDL's default path pushes the window surface through software GL, which
         // costs several milliseconds a frame; a plain window surface does not.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(SDL_GetError());
+        // Without a Wayland session, trying Wayland only prints its own noise
+        // ("XDG_RUNTIME_DIR is invalid") before the real reason.
+        if (std::getenv("SDL_VIDEODRIVER") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        }
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(NoDisplayReason(SDL_GetError()));
         videoStarted = true;
 
         // Without a display SDL quietly picks an off-screen driver and the user
         // would see nothing; only accept that when it was asked for.
         const char* driver = SDL_GetCurrentVideoDriver();
         const bool invisibleDriver = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
-        if (invisibleDriver && std::getenv("SDL_VIDEODRIVER") == nullptr) {
-            return Fail("No display is available. Run with --headless to play without a window.");
-        }
+        if (invisibleDriver && std::getenv("SDL_VIDEODRIVER") == nullptr) return Fail(NoDisplayReason(nullptr));
 
         window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                   width > 0 ? width : 1, height > 0 ? height : 1,
                                   SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
-        if (window == nullptr) return Fail(SDL_GetError());
+        if (window == nullptr) return Fail(std::string("Failed to create the window: ") + SDL_GetError());
         SDL_StartTextInput();
         // Test-only: scripted SDL virtual joysticks stand in for pads (README, "Testing gamepads").
         if (const char* script = std::getenv("QUORVANE_TEST_VIRTUAL_GAMEPADS"); script != nullptr) {
@@ -233,8 +237,25 @@ private:
         SDL_UpdateWindowSurface(window);
     }
 
-    bool Fail(const char* reason) {
-        LogError("Failed to create Win32 window.");
+    // The cause and the fix, in one line: the usual reason on Linux is a
+    // terminal without a display (ssh, a container, CI).
+    static std::string NoDisplayReason(const char* sdlError) {
+        const char* display = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        constexpr const char* kHeadless = "or run with --headless to play without a window.";
+        if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
+            return std::string("Failed to create the window: no display is set (DISPLAY is empty). ") +
+                   "Set DISPLAY to a running X server (for example DISPLAY=:0), " + kHeadless;
+        }
+        std::string text = "Failed to create the window: the display ";
+        text += display != nullptr && *display != '\0' ? std::string("\"") + display + "\" (DISPLAY)"
+                                                      : std::string("\"") + wayland + "\" (WAYLAND_DISPLAY)";
+        text += " cannot be opened";
+        if (sdlError != nullptr && *sdlError != '\0') text += std::string(" (") + sdlError + ")";
+        return text + ". Start it or point DISPLAY at a running X server, " + kHeadless;
+    }
+
+    bool Fail(const std::string& reason) {
         LogError(reason);
         return false;
     }

@@ -109,6 +109,7 @@ TEST(Win32Window, WheelTextFocusAndFullscreen) {
     EXPECT_FALSE(window->IsFullscreen());
     PostMessageW(hwnd, WM_KEYUP, VK_F11, 0);
     window->PumpMessages();
+    input.EndFrame();  // the tap has been reported: the next frame starts clean
 
     window->SetFullscreenToggle(true);
     PostMessageW(hwnd, WM_SYSKEYDOWN, VK_RETURN, 1 << 29);

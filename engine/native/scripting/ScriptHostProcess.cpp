@@ -219,7 +219,8 @@ void ScriptHostProcess::ReportNotReading() {
 }
 
 bool ScriptHostProcess::TakeLine(std::string_view line) {
-    if (line == "END_FRAME" || line == "READY" || line == "STARTED") return true;
+    // The lines that end a wait are never capped, numbered ends included.
+    if (line.rfind("END_FRAME", 0) == 0 || line == "READY" || line == "STARTED") return true;
     if (++frameLines <= maxFrameLines) return true;
     if (!reportedFrameCap) {
         reportedFrameCap = true;

@@ -24,8 +24,9 @@ public:
     static constexpr std::size_t kMaxPendingBytes = 16u * 1024u * 1024u;
     // Lines one frame may carry (END_FRAME aside); past it the frame's further
     // lines are dropped, with one warning per run. A frame of BasicGame carries
-    // a few hundred; the cap bounds what a flooding host can make us hold.
-    static constexpr std::size_t kMaxFrameLines = 100000;
+    // a few hundred and BunnyMark's largest run 100,000 sprites; the cap bounds
+    // what a flooding host can make us hold (tens of megabytes).
+    static constexpr std::size_t kMaxFrameLines = 1000000;
     // Bytes queued for a host whose input pipe is full; whole lines beyond it
     // are dropped, and the host is reported as not reading once.
     static constexpr std::size_t kMaxOutgoingBytes = 256u * 1024u;

@@ -85,23 +85,29 @@ TEST(BasicGame, ScreenshotShowsTheSkyAndThePlayer) {
 
 // The title screen does not depend on the clock (the level stands still and the
 // prompt blinks by frame number), so the same frames give the same picture.
+// Overlapped frames draw the same frames, the last one included.
 TEST(BasicGame, TitleScreenMatchesItsGoldenImage) {
-    TempDir dir;
-    const auto shot = dir.Path() / "title.png";
-    const ProcessResult result = RunFromRepositoryRoot({"--headless", "--frames", "10", "--screenshot", shot.string()});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto golden = std::filesystem::path(QUORVANE_SOURCE_DIR) / "tests/e2e/golden/basicgame_title.png";
-    if (std::getenv("QUORVANE_UPDATE_GOLDEN") != nullptr) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
-    int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
-    const auto actual = LoadRgb(shot, width, height);
-    const auto expected = LoadRgb(golden, goldenWidth, goldenHeight);
-    ASSERT_FALSE(actual.empty());
-    ASSERT_FALSE(expected.empty()) << golden;
-    ASSERT_EQ(width, goldenWidth);
-    ASSERT_EQ(height, goldenHeight);
-    int differing = 0;
-    for (int i = 0; i < width * height * 3; ++i) differing += actual[i] != expected[i];
-    EXPECT_EQ(differing, 0) << "the title screen differs from " << golden;
+    for (const std::vector<std::string> extra : {std::vector<std::string>{}, {"--overlap-frames"}, {"--overlap-frames", "--render-threads", "1"}}) {
+        SCOPED_TRACE(extra.empty() ? "frames in turn" : extra.back());
+        TempDir dir;
+        const auto shot = dir.Path() / "title.png";
+        std::vector<std::string> arguments{"--headless", "--frames", "10", "--screenshot", shot.string()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const ProcessResult result = RunFromRepositoryRoot(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const auto golden = std::filesystem::path(QUORVANE_SOURCE_DIR) / "tests/e2e/golden/basicgame_title.png";
+        if (std::getenv("QUORVANE_UPDATE_GOLDEN") != nullptr) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
+        int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
+        const auto actual = LoadRgb(shot, width, height);
+        const auto expected = LoadRgb(golden, goldenWidth, goldenHeight);
+        ASSERT_FALSE(actual.empty());
+        ASSERT_FALSE(expected.empty()) << golden;
+        ASSERT_EQ(width, goldenWidth);
+        ASSERT_EQ(height, goldenHeight);
+        int differing = 0;
+        for (int i = 0; i < width * height * 3; ++i) differing += actual[i] != expected[i];
+        EXPECT_EQ(differing, 0) << "the title screen differs from " << golden;
+    }
 }
 
 TEST(BasicGame, UnwritableScreenshotIsAnError) {

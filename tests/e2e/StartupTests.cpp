@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "support/FakeHostProject.h"
+#include "support/ImageFile.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 
@@ -117,6 +118,37 @@ TEST(Startup, HeadlessRunsTheGivenNumberOfFrames) {
         rest = rest.substr(rest.find('\n') + 1);
     }
     EXPECT_EQ(rest, "IN|SHUTDOWN\nEXIT\n");
+}
+
+// Overlapped frames (from project.json or the command line) still give the host
+// exactly N frames and draw every one of them: the last picture is frame N's.
+TEST(Startup, OverlappedFramesDrawEveryFrameTheLastIncluded) {
+    struct Case {
+        const char* json;
+        std::vector<std::string> extra;
+    };
+    for (const Case& c : {Case{R"({"mainClass": "M", "overlapFrames": true})", {}},
+                          Case{R"({"mainClass": "M"})", {"--overlap-frames", "--render-threads", "3"}}}) {
+        SCOPED_TRACE(c.json);
+        FakeHostProject project(c.json, "frame_reply=RECT|{n}0|0|10|10|255|0|0");
+        const auto shot = project.cwd.Path() / "shot.png";
+        std::vector<std::string> args{kRuntime, "--headless", "--frames", "7", "--screenshot", shot.string(), "game"};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const auto result = RunProcess(args, project.options);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out.find("[Warn]"), std::string::npos) << result.out;
+        const std::string lines = project.Record();
+        std::size_t frames = 0;
+        for (std::size_t at = lines.find("IN|FRAME|"); at != std::string::npos; at = lines.find("IN|FRAME|", at + 1)) ++frames;
+        EXPECT_EQ(frames, 7u) << lines;
+        int width = 0, height = 0;
+        const std::vector<unsigned char> pixels = QuorvaneTest::LoadRgb(shot, width, height);
+        ASSERT_EQ(width, 1280);
+        const auto red = [&](int x) { return pixels[static_cast<std::size_t>(x) * 3] == 255 && pixels[x * 3 + 1] == 0; };
+        EXPECT_TRUE(red(70) && red(79)) << "frame 7's square";
+        EXPECT_FALSE(red(60) || red(80)) << "an earlier or later frame's square";
+    }
 }
 
 TEST(Startup, WindowedRunEndsAfterFramesWithTheHostShutDown) {

@@ -182,6 +182,10 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
     const auto milliseconds = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
     std::optional<Clock::time_point> previousStart;
     const bool replaying = !options.replay.empty();
+    // Overlapped frames: frame N is drawn on the render threads while the host
+    // computes frame N+1, and it is shown once that exchange is over.
+    const bool overlap = options.overlapFrames || config.overlapFrames;
+    bool framePending = false;  // drawn in the background, not yet shown
     while (!frameLimitReached() && !StopRequested() && window->PumpMessages()) {
         const auto frameStart = Clock::now();
         const float delta = ClampDelta(frameClock.Tick(), config.maxDeltaTime);
@@ -204,6 +208,8 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         overlay.Update(ProcessInputState());
         ProcessInputState().EndFrame();
         ProcessInputState().ClearFrameEvents();
+        if (framePending) renderer.Present();
+        framePending = false;
         // Asked every frame: a game mended under --watch leaves its error screen.
         failure = FailureScreen();
         DrawCounts drawn;
@@ -217,7 +223,12 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
             if (overlay.Shown()) drawn = CountDrawables(snapshot);
         }
         overlay.Draw(renderer, frameStats, drawn);
-        renderer.Present();
+        if (overlap && !failure) {
+            renderer.StartDrawing();
+            framePending = true;
+        } else {
+            renderer.Present();
+        }
         // A stale snapshot (dead host, failed game) must not replay its sounds every frame.
         if (!failure) {
             const FrameSnapshot& snapshot = scriptRuntime.GetSnapshot();
@@ -237,6 +248,7 @@ bool Application::MainLoop(const ProjectConfig& config, const CommandLine& optio
         // A headless replay shows nothing to anyone: CI gets its frames as fast as they come.
         if (!(replaying && options.headless)) LimitFrame(frameStart, config.enableFrameLimiter, config.targetFps);
     }
+    if (framePending) renderer.Present();
     return failure.has_value();
 }
 

@@ -60,6 +60,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             commandLine.renderThreads = static_cast<int>(threads);
         } else if (name == "--stats") {
             commandLine.stats = true;
+        } else if (name == "--overlap-frames") {
+            commandLine.overlapFrames = true;
         } else if (name == "--frames") {
             std::string value;
             std::int64_t frames = 0;
@@ -123,7 +125,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& commandLin
             return false;
         }
         if (inlineValue && (name == "--help" || name == "--version" || name == "--headless" || name == "--stats" ||
-                            name == "--")) {
+                            name == "--overlap-frames" || name == "--")) {
             error = "Option " + name + " takes no value.";
             return false;
         }
@@ -164,6 +166,8 @@ std::string UsageText() {
            "                     write everything the mixer produced to FILE (WAV, 48 kHz stereo float)\n"
            "  --stats            print frame time, host time, render time and host allocations at exit\n"
            "  --render-threads N draw frames on N threads (1: on the main thread only)\n"
+           "  --overlap-frames   let the game compute a frame while the one before is drawn\n"
+           "                     (faster on busy frames, one frame more latency)\n"
            "  --record FILE      record the run's input, clock and seed to a replay file\n"
            "  --replay FILE      run a recorded replay file instead of live input and clock\n"
            "  --compare FILE     compare the last frame with a PNG; exit 3 when it differs\n"

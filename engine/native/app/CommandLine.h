@@ -13,6 +13,7 @@ struct CommandLine {
     bool showVersion = false;
     bool headless = false;
     bool stats = false;                  // print the frame figures at exit
+    bool overlapFrames = false;          // the host computes a frame while the one before is drawn
     std::optional<int> renderThreads;    // threads of the software canvas; default: the machine's
     std::optional<std::int64_t> frames;  // end the loop after this many frames
     std::filesystem::path screenshot;    // empty: no screenshot

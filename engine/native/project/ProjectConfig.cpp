@@ -178,6 +178,7 @@ bool LoadProject(const std::filesystem::path& projectPath, ProjectConfig& config
         config.pixelPerfect = ReadJsonBool(from("pixelPerfect"), "pixelPerfect", config.pixelPerfect);
         config.targetFps = ReadJsonInt(from("targetFps"), "targetFps", config.targetFps);
         config.enableFrameLimiter = ReadJsonBool(from("enableFrameLimiter"), "enableFrameLimiter", config.enableFrameLimiter);
+        config.overlapFrames = ReadJsonBool(from("overlapFrames"), "overlapFrames", config.overlapFrames);
         config.maxDeltaTime = ReadJsonFloat(from("maxDeltaTime"), "maxDeltaTime", config.maxDeltaTime);
 
         const std::int32_t fixedPhysicsFps = ReadJsonInt(from("fixedPhysicsFps"), "fixedPhysicsFps", 60);

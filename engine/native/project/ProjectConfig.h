@@ -38,6 +38,9 @@ struct ProjectConfig {
     bool pixelPerfect = true;
     std::int32_t targetFps = 240;
     bool enableFrameLimiter = true;
+    // "overlapFrames": the host computes frame N+1 while frame N is drawn, which
+    // shows each frame one frame later.
+    bool overlapFrames = false;
     float maxDeltaTime = 0.05f;
     float fixedDeltaTime = 1.0f / 60.0f;
     float x = 0.0f;

@@ -29,6 +29,7 @@ constexpr KnownKey kKnownKeys[] = {
     {"fixedPhysicsFps", Expect::Whole}, {"fixedDeltaTime", Expect::Decimal}, {"x", Expect::Decimal},
     {"y", Expect::Decimal},          {"scaleMode", Expect::Text},       {"resizable", Expect::Flag},
     {"fullscreen", Expect::Flag},    {"cursorVisible", Expect::Flag},   {"overlayKey", Expect::Text},
+    {"overlapFrames", Expect::Flag},
 };
 
 const KnownKey* FindKnown(std::string_view name) {

@@ -57,6 +57,10 @@ public:
                            std::int32_t x, std::int32_t y, ColorA color) = 0;
     // Decodes an image file; null when it is not an image this canvas can draw.
     virtual std::unique_ptr<CanvasImage> LoadImage(const std::filesystem::path& path) = 0;
+    // Starts drawing the calls made so far on other threads and returns at once,
+    // for a caller with other work meanwhile; any later call waits for them. A
+    // canvas that draws as it is called has nothing to start.
+    virtual void StartDrawing() {}
     // Shows the back buffer in the window.
     virtual void Present(Window& window) = 0;
     // The back buffer's pixels (for screenshots); valid until the next Resize.

@@ -400,6 +400,8 @@ const Font& Renderer::FontFor(std::string_view key) {
     return result ? *result : Font::Default();
 }
 
+void Renderer::StartDrawing() { canvas->StartDrawing(); }
+
 void Renderer::Present() { canvas->Present(*window); }
 
 PixelView Renderer::Pixels() const { return canvas ? canvas->Pixels() : PixelView{}; }

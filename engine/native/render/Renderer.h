@@ -47,6 +47,9 @@ public:
     // layers below 0, the base rectangles and sprites, world drawables of layer 0
     // and above, the base debug outlines, and last everything in screen space.
     void DrawSnapshot(const FrameSnapshot& snapshot);
+    // The frame drawn so far is finished on other threads while the caller goes
+    // on; the next drawing call or Present waits for it.
+    void StartDrawing();
     void Present();
 
     // Drawing in window pixels for the runtime's own screens (errors, overlay).

@@ -60,7 +60,7 @@ void ExpectSamePixels(const Canvas& single, const Canvas& banded, const char* wh
 // A random scene of 10,000 sprites (every scale, flip, turn, tint, sampling and
 // source rectangle), rectangles, outlines and glyph masks, partly off the canvas:
 // the banded canvas gives the single-threaded canvas's pixels, whatever the
-// number of bands and however the rows divide.
+// number of bands and however the rows divide, drawn when read or in the background.
 TEST(BandedCanvas, RandomSceneIsPixelIdentical) {
     const SoftwareImage images[] = {SoftImage(1), SoftImage(2), SoftImage(3), OpaqueImage()};
     std::vector<std::uint8_t> glyph(13 * 17);
@@ -82,6 +82,8 @@ TEST(BandedCanvas, RandomSceneIsPixelIdentical) {
             });
             const double w = size.width, h = size.height;
             for (int i = 0; i < 10000; ++i) {
+                // Drawing started in the background halfway: later calls wait for it.
+                if (frame == 1 && i == 5000) banded.StartDrawing();
                 const SoftwareImage& image = images[pick(4)];
                 const float x = static_cast<float>(uniform(-40, w + 8)), y = static_cast<float>(uniform(-40, h + 8));
                 switch (pick(8)) {
@@ -147,6 +149,8 @@ TEST(BandedCanvas, RandomSceneIsPixelIdentical) {
                 tiny.rotation = 0.3f;
                 c.DrawImageEx(images[2], tiny);
             });
+            // Pixels read while the frame is drawn in the background wait for it.
+            if (frame == 0) banded.StartDrawing();
             ExpectSamePixels(single, banded, ("size " + std::to_string(size.width) + "x" + std::to_string(size.height)).c_str());
         }
     }

@@ -50,12 +50,14 @@ BandedCanvas::BandedCanvas(int threadCount) : helpers(static_cast<std::size_t>(s
 }
 
 BandedCanvas::~BandedCanvas() {
+    Finish();
     {
         std::lock_guard<std::mutex> lock(mutex);
         stopping = true;
     }
     wake.notify_all();
     for (std::thread& thread : threads) thread.join();
+    if (lead.joinable()) lead.join();
 }
 
 void BandedCanvas::Resize(std::int32_t width, std::int32_t height) {
@@ -64,24 +66,28 @@ void BandedCanvas::Resize(std::int32_t width, std::int32_t height) {
 }
 
 void BandedCanvas::FillRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) {
+    Finish();
     Command& c = commands.emplace_back();
     c.kind = Kind::Fill;
     c.left = left, c.top = top, c.right = right, c.bottom = bottom, c.color = color;
 }
 
 void BandedCanvas::OutlineRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, Color color) {
+    Finish();
     Command& c = commands.emplace_back();
     c.kind = Kind::Outline;
     c.left = left, c.top = top, c.right = right, c.bottom = bottom, c.color = color;
 }
 
 void BandedCanvas::BlendRect(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom, ColorA color) {
+    Finish();
     Command& c = commands.emplace_back();
     c.kind = Kind::Blend;
     c.left = left, c.top = top, c.right = right, c.bottom = bottom, c.colorA = color;
 }
 
 void BandedCanvas::DrawImage(const CanvasImage& image, float x, float y, float width, float height, bool flipX, bool flipY) {
+    Finish();
     Command& c = commands.emplace_back();
     c.kind = Kind::Image;
     c.image = &image;
@@ -89,6 +95,7 @@ void BandedCanvas::DrawImage(const CanvasImage& image, float x, float y, float w
 }
 
 void BandedCanvas::DrawImageEx(const CanvasImage& image, const ImageDraw& draw) {
+    Finish();
     Command& c = commands.emplace_back();
     c.kind = Kind::ImageEx;
     c.image = &image;
@@ -97,6 +104,7 @@ void BandedCanvas::DrawImageEx(const CanvasImage& image, const ImageDraw& draw) 
 
 void BandedCanvas::BlendMask(const std::uint8_t* mask, std::int32_t stride, std::int32_t width, std::int32_t height,
                              std::int32_t x, std::int32_t y, ColorA color) {
+    Finish();
     if (width <= 0 || height <= 0 || color.a == 0) return;
     Command& c = commands.emplace_back();
     c.kind = Kind::Mask;
@@ -109,7 +117,11 @@ void BandedCanvas::BlendMask(const std::uint8_t* mask, std::int32_t stride, std:
     }
 }
 
-std::unique_ptr<CanvasImage> BandedCanvas::LoadImage(const std::filesystem::path& path) { return canvas.LoadImage(path); }
+std::unique_ptr<CanvasImage> BandedCanvas::LoadImage(const std::filesystem::path& path) {
+    // A new image may push an old one out of the caller's cache: not while a band draws it.
+    Finish();
+    return canvas.LoadImage(path);
+}
 
 void BandedCanvas::Present(Window& window) {
     Flush();
@@ -137,41 +149,72 @@ void BandedCanvas::Replay(SoftwareCanvas& band) const {
     }
 }
 
-void BandedCanvas::Flush() {
-    if (commands.empty()) return;
+void BandedCanvas::StartBands(bool leadBand) {
     const std::int32_t height = canvas.Height();
     const auto bands = static_cast<std::int32_t>(helpers.size() + 1);
     const auto edge = [&](std::int32_t band) {
         return static_cast<std::int32_t>(static_cast<std::int64_t>(height) * band / bands);
     };
     for (std::int32_t i = 1; i < bands; ++i) helpers[static_cast<std::size_t>(i - 1)].DrawInto(canvas, edge(i), edge(i + 1));
+    canvas.SetBand(0, edge(1));
     {
         std::lock_guard<std::mutex> lock(mutex);
-        pending = helpers.size();
+        pending = helpers.size() + (leadBand ? 1 : 0);
         ++generation;
+        if (leadBand) ++leadGeneration;
     }
     wake.notify_all();
-    canvas.SetBand(0, edge(1));
+}
+
+void BandedCanvas::Flush() {
+    Finish();
+    if (commands.empty()) return;
+    StartBands(false);
     Replay(canvas);
-    canvas.SetBand(0, INT32_MAX);
+    drawing = true;
+    Finish();
+}
+
+void BandedCanvas::StartDrawing() {
+    Finish();
+    if (commands.empty()) return;
+    if (!lead.joinable()) {
+        try {
+            lead = std::thread([this] { Work(helpers.size()); });
+        } catch (const std::system_error&) {
+            Flush();  // no thread to be had: drawn now, as Present would
+            return;
+        }
+    }
+    StartBands(true);
+    drawing = true;
+}
+
+void BandedCanvas::Finish() {
+    if (!drawing) return;
     {
         std::unique_lock<std::mutex> lock(mutex);
         done.wait(lock, [this] { return pending == 0; });
     }
+    drawing = false;
+    canvas.SetBand(0, INT32_MAX);
     commands.clear();
     masks.clear();
 }
 
 void BandedCanvas::Work(std::size_t index) {
+    // The helper past the last draws band 0 into the canvas itself.
+    const bool leadBand = index == helpers.size();
     std::uint64_t seen = 0;
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex);
-            wake.wait(lock, [&] { return stopping || generation != seen; });
+            const std::uint64_t& counter = leadBand ? leadGeneration : generation;
+            wake.wait(lock, [&] { return stopping || counter != seen; });
             if (stopping) return;
-            seen = generation;
+            seen = counter;
         }
-        Replay(helpers[index]);
+        Replay(leadBand ? canvas : helpers[index]);
         {
             std::lock_guard<std::mutex> lock(mutex);
             --pending;

@@ -37,6 +37,10 @@ public:
     void Present(Window& window) override;
     PixelView Pixels() const override;
 
+    // Every band, the first included, drawn on worker threads; the next call
+    // of any kind waits for them.
+    void StartDrawing() override;
+
     // Draws what was recorded; Present and Pixels do it themselves.
     void Flush();
 
@@ -56,6 +60,10 @@ private:
 
     void Replay(SoftwareCanvas& band) const;
     void Work(std::size_t index);
+    // Hands bands 1.. to the helpers; band 0 too when the lead thread draws it.
+    void StartBands(bool lead);
+    // Waits for drawing started by StartDrawing, if any, and forgets its calls.
+    void Finish();
 
     SoftwareCanvas canvas;                // owns the pixels, draws the first band
     std::vector<SoftwareCanvas> helpers;  // one per further band, each with its own scratch
@@ -65,8 +73,11 @@ private:
     std::mutex mutex;
     std::condition_variable wake, done;
     std::uint64_t generation = 0;
+    std::uint64_t leadGeneration = 0;  // advanced when the lead thread draws band 0
     std::size_t pending = 0;
     bool stopping = false;
+    bool drawing = false;  // StartDrawing's bands may still be at work
+    std::thread lead;      // draws band 0 for StartDrawing; started on first use
 };
 
 // Render threads for CreateSoftwareCanvas: 1 draws on the calling thread alone.

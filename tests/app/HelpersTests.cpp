@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <random>
 #include <string>
 #include <stdexcept>
 
@@ -109,6 +111,41 @@ std::optional<std::int32_t> CInt(const std::string& text) {
     const long long value = std::strtoll(text.c_str(), &end, 10);
     if (end == text.c_str() || errno == ERANGE || value < INT32_MIN || value > INT32_MAX) return std::nullopt;
     return static_cast<std::int32_t>(value);
+}
+
+// The short decimals hosts write take a fast path: bit for bit the C library's
+// float, on seeded random decimals of every length and point position (9 fraction
+// digits fall back to the general path) and on decimals next to halfway points
+// between floats, where a double rounding would show.
+TEST(Numbers, PlainDecimalsReadExactlyAsTheCLibraryReadsThem) {
+    std::mt19937_64 random(7);
+    std::vector<std::string> texts = {"123456789", "1.23456789", "0.00000001", "99999999.9", "-0.0", "000000000.5",
+                                      "16777217", "16777216.5", "0.1", "-3.4028235", "5.", ".5", "1.2.3", "-", ".",
+                                      "1234567890", "0.123456789", "1e5", " 1", "+1", "1 "};
+    for (int i = 0; i < 1000000; ++i) {
+        const int count = 1 + static_cast<int>(random() % 9);
+        std::string digits;
+        for (int d = 0; d < count; ++d) digits += static_cast<char>('0' + random() % 10);
+        const auto point = static_cast<std::size_t>(random() % (count + 1));
+        texts.push_back((random() % 4 == 0 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point));
+    }
+    char text[64];
+    for (int i = 0; i < 300000; ++i) {
+        const float low = std::ldexp(static_cast<float>(random() % (1u << 24)), static_cast<int>(random() % 40) - 30);
+        const double halfway = (static_cast<double>(low) + static_cast<double>(std::nextafter(low, INFINITY))) / 2.0;
+        for (int fraction = 0; fraction <= 8; ++fraction) {
+            std::snprintf(text, sizeof text, "%.*f", fraction, halfway);
+            texts.emplace_back(text);
+        }
+    }
+    std::size_t differing = 0;
+    for (const std::string& t : texts) {
+        const std::optional<float> expected = CFloat(t), actual = ParseFloatPrefix(t);
+        const bool same = actual.has_value() == expected.has_value() &&
+                          (!expected || std::memcmp(&*actual, &*expected, sizeof(float)) == 0);
+        if (!same && ++differing < 5) ADD_FAILURE() << t;
+    }
+    EXPECT_EQ(differing, 0u);
 }
 
 TEST(Numbers, PrefixesReadExactlyAsTheCLibraryReadsThem) {

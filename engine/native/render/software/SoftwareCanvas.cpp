@@ -376,6 +376,11 @@ void SoftwareCanvas::DrawImage(const CanvasImage& canvasImage, float x, float y,
     DrawAxisAligned(image, draw);
 }
 
+// A sprite's row is a few cache lines a whole canvas row away from the last one,
+// a pattern the hardware prefetcher does not follow; asking for the row three
+// ahead hides most of the wait for canvas pixels (measured: 2 to 4 is best).
+constexpr std::int32_t kPrefetchRows = 3;
+
 void SoftwareCanvas::DrawAxisAligned(const SoftwareImage& image, const ImageDraw& draw) {
     const float x = draw.x, y = draw.y, w = draw.width, h = draw.height;
     const std::int32_t texelsX = draw.sourceWidth;
@@ -420,6 +425,11 @@ void SoftwareCanvas::DrawAxisAligned(const SoftwareImage& image, const ImageDraw
             source = expandedRow.data();
         }
         std::uint32_t* target = pixels + static_cast<std::size_t>(row) * width + firstX;
+        if (row + kPrefetchRows <= lastRow) {
+            const std::uint32_t* ahead = target + static_cast<std::size_t>(kPrefetchRows) * width;
+            for (std::int32_t i = 0; i < count; i += 16) __builtin_prefetch(ahead + i, 1);
+            __builtin_prefetch(ahead + count - 1, 1);
+        }
         if (tinted) {
             const TintFactors tint(draw.tint);
             for (std::int32_t i = 0; i < count; ++i) tintedRow[i] = tint(source[i]);

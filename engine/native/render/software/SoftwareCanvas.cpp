@@ -548,6 +548,11 @@ void SoftwareCanvas::DrawTransformed(const SoftwareImage& image, const ImageDraw
             std::int64_t lastU = tu + stepU * (to - from), lastV = tv + stepV * (to - from);
             while (to >= from && !inside(lastU, lastV)) --to, lastU -= stepU, lastV -= stepV;
             if (from > to) continue;
+            if (row + kPrefetchRows <= lastRow) {
+                const std::uint32_t* ahead = target + static_cast<std::size_t>(kPrefetchRows) * width;
+                for (std::int32_t i = from; i <= to; i += 16) __builtin_prefetch(ahead + i, 1);
+                __builtin_prefetch(ahead + to, 1);
+            }
             if (fastRows) {
                 // 32.32 to 16.16: the span was trimmed with the finer positions.
                 const TurnedRow turned{image.Row(0), image.Width(), draw.sourceX, draw.sourceY, draw.sourceWidth,

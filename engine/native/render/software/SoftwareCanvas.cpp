@@ -299,9 +299,21 @@ struct AxisSpan {
         }
         double numerator = (start + 0.5 - origin) * texels;
         double k = std::ceil(numerator / size) - 1.0;
-        for (std::int32_t i = 0; i < count; ++i) {
+        std::int32_t i = 0;
+        for (; i < count; ++i) {
             while (numerator > (k + 1.0) * size) k += 1.0;
             while (k > 0.0 && numerator <= k * size) k -= 1.0;
+            out[i] = static_cast<std::int32_t>(std::clamp(k, 0.0, texels - 1.0));
+            numerator += texels;
+            // Enlarged, the texel advances by at most one per pixel and never goes
+            // back: one test without a branch gives what the loops above give.
+            if (texels <= size) {
+                ++i;
+                break;
+            }
+        }
+        for (; i < count; ++i) {
+            k += numerator > (k + 1.0) * size ? 1.0 : 0.0;
             out[i] = static_cast<std::int32_t>(std::clamp(k, 0.0, texels - 1.0));
             numerator += texels;
         }

@@ -103,6 +103,43 @@ TEST(HandleLine, DrawingLines) {
     EXPECT_EQ(s.colliders[1].height, 4.0f);
 }
 
+// A busy frame's SPRITE lines are read in one pass; every other spelling of the
+// same line goes the general way. Both must give the same sprite, and the shapes
+// at the edge of the common form must be kept or dropped as before.
+TEST(HandleLine, SpriteLinesReadTheSameInEveryForm) {
+    struct Pair {
+        const char* common;
+        const char* other;
+    };
+    const Pair pairs[] = {
+        {"SPRITE|1.5|-2|32|32|255|128|0|a.png", "SPRITE| 1.5|-2.0|3.2e1|+32|255|128|0|a.png"},
+        {"SPRITE|-0|0.1|1031.7523|.5|-5|300|7|a.png|true|false", "SPRITE|-0.0|1e-1|1031.75230|0.5e0|-5|300|7|a.png|True|no"},
+        {"SPRITE|12|3|4|5|6|7|8|a.png", "SPRITE|12abc|3|4|5|6|7|00000008|a.png|"},
+        {"SPRITE|0.12345678|1|1|1|0|0|0|a.png", "SPRITE|0.123456780|1|1|1|0|0|0|a.png"},
+        {"SPRITE|1|1|1|1|0|0|0|a.png|false|true", "SPRITE|1|1|1|1|0|0|0|a.png||true"},
+    };
+    for (const Pair& pair : pairs) {
+        SCOPED_TRACE(pair.other);
+        ProtocolState state;
+        const Logged logged = Handle(state, {pair.common, pair.other});
+        EXPECT_EQ(logged.out + logged.err, "");
+        ASSERT_EQ(state.snapshot.sprites.size(), 2u);
+        const SpriteCommand& a = state.snapshot.sprites[0];
+        const SpriteCommand& b = state.snapshot.sprites[1];
+        for (const auto field : {&SpriteCommand::x, &SpriteCommand::y, &SpriteCommand::width, &SpriteCommand::height}) {
+            EXPECT_EQ(std::signbit(a.*field), std::signbit(b.*field));
+            EXPECT_EQ(a.*field, b.*field);
+        }
+        EXPECT_EQ(a.color, b.color);
+        EXPECT_EQ(a.texturePath, b.texturePath);
+        EXPECT_EQ(a.flipX, b.flipX);
+        EXPECT_EQ(a.flipY, b.flipY);
+    }
+    ProtocolState state;
+    Handle(state, {"SPRITE|1|2|3|4|5|6|7|a.png|true|", "SPRITE|1|2|3|4|5|6|7|a.png|true|false|x", "SPRITE|1|2|3|4|5|6|7"});
+    EXPECT_EQ(state.snapshot.sprites.size(), 0u);  // 10, 12 and 8 fields
+}
+
 TEST(HandleLine, MalformedNumbersDropTheLine) {
     ProtocolState state;
     const Logged logged = Handle(state, {

@@ -151,18 +151,17 @@ std::optional<std::int32_t> ShortDecimal(std::string_view text) {
     return negative ? -value : value;
 }
 
+}  // namespace
+
 // What hosts write for nearly every number ("32", "-7", "1031.7523"): an optional
-// minus, at most 9 digits with at most 8 after the point, nothing else. Then the
-// digits make an integer m below 2^30 and 10^k is exact in a double, so m / 10^k
-// is the correctly rounded double. Rounding that to a float gives strtof's float:
-// a double can fall on a halfway point between floats only if the value is that
-// point, since any other value of this form lies at least 2^-51.6 of the point
-// away (relative), more than half a double's step. Empty when the text is not
-// of this form.
-std::optional<float> PlainDecimal(std::string_view text) {
+// minus, at most 9 digits with at most 8 after the point. Then the digits make an
+// integer m below 2^30 and 10^k is exact in a double, so m / 10^k is the correctly
+// rounded double. Rounding that to a float gives strtof's float: a double can fall
+// on a halfway point between floats only if the value is that point, since any
+// other value of this form lies at least 2^-51.6 of the point away (relative),
+// more than half a double's step.
+const char* ScanPlainDecimal(const char* p, const char* end, float& value) {
     static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
-    const char* p = text.data();
-    const char* const end = p + text.size();
     const bool negative = p != end && *p == '-';
     p += negative ? 1 : 0;
     std::uint32_t digits = 0;
@@ -171,24 +170,40 @@ std::optional<float> PlainDecimal(std::string_view text) {
     for (; p != end; ++p) {
         const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
         if (digit <= 9) {
-            if (++count > 9) return std::nullopt;
+            if (++count > 9) return nullptr;
             digits = digits * 10 + digit;
             fraction += point ? 1 : 0;
         } else if (*p == '.' && !point) {
             point = true;
         } else {
-            return std::nullopt;
+            break;
         }
     }
-    if (count == 0 || fraction > 8) return std::nullopt;
-    const auto value = static_cast<float>(static_cast<double>(digits) / kPowers[fraction]);
-    return negative ? -value : value;
+    if (count == 0 || fraction > 8) return nullptr;
+    const auto magnitude = static_cast<float>(static_cast<double>(digits) / kPowers[fraction]);
+    value = negative ? -magnitude : magnitude;
+    return p;
 }
 
-}  // namespace
+const char* ScanShortInt(const char* p, const char* end, std::int32_t& value) {
+    const bool negative = p != end && *p == '-';
+    p += negative ? 1 : 0;
+    const char* const first = p;
+    std::int32_t magnitude = 0;
+    for (; p != end && p - first < 8; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+        if (digit > 9) break;
+        magnitude = magnitude * 10 + static_cast<std::int32_t>(digit);
+    }
+    // Up to 7 digits the value cannot overflow; an eighth is left to the general reader.
+    if (p == first || p - first > 7) return nullptr;
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
 
 std::optional<float> ParseFloatPrefix(std::string_view text) {
-    if (const std::optional<float> plain = PlainDecimal(text)) return plain;
+    const char* const end = text.data() + text.size();
+    if (float plain = 0.0f; ScanPlainDecimal(text.data(), end, plain) == end) return plain;
     bool negative = false;
     const std::string_view rest = StripSpaceAndSign(text, negative);
     const auto sign = [negative](float value) { return negative ? -value : value; };

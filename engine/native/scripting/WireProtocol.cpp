@@ -106,6 +106,55 @@ void ParseSpriteLine(ProtocolState& state) {
     }
 }
 
+// The SPRITE line of a busy frame ("SPRITE|12.5|40|32|32|255|255|255|#3|false|false")
+// in one pass, each number read up to the bar that ends it. Anything else (another
+// number form, other fields, an empty path) returns false with nothing changed, for
+// the general path, which reads the same values from such a line.
+bool ParseCommonSpriteLine(ProtocolState& state, std::string_view line) {
+    const char* p = line.data() + 7;  // past "SPRITE|"
+    const char* const end = line.data() + line.size();
+    const auto field = [&](const char* after) {
+        if (after == nullptr || after == end || *after != '|') return false;
+        p = after + 1;
+        return true;
+    };
+    float rect[4];
+    for (float& value : rect) {
+        if (!field(ScanPlainDecimal(p, end, value))) return false;
+    }
+    std::int32_t channels[3];
+    for (std::int32_t& value : channels) {
+        if (!field(ScanShortInt(p, end, value))) return false;
+    }
+    const char* const pathEnd = std::find(p, end, '|');
+    const std::string_view path(p, static_cast<std::size_t>(pathEnd - p));
+    bool flipX = false, flipY = false;
+    if (pathEnd != end) {
+        const std::string_view flags(pathEnd + 1, static_cast<std::size_t>(end - pathEnd - 1));
+        const std::size_t bar = flags.find('|');
+        if (bar == std::string_view::npos || bar == 0 || bar + 1 == flags.size() ||
+            flags.find('|', bar + 1) != std::string_view::npos) {
+            return false;
+        }
+        flipX = ParseFlag(flags.substr(0, bar));
+        flipY = ParseFlag(flags.substr(bar + 1));
+    }
+    if (path.empty()) return false;
+    const ResolvedPath* texture = ResolveTexture(state, path);
+    if (texture == nullptr) return true;  // dropped, as the general path drops it
+    SpriteCommand& sprite = state.snapshot.sprites.emplace_back();
+    sprite.x = rect[0];
+    sprite.y = rect[1];
+    sprite.width = rect[2];
+    sprite.height = rect[3];
+    sprite.color = Color{static_cast<std::uint8_t>(channels[0] & 0xFF), static_cast<std::uint8_t>(channels[1] & 0xFF),
+                         static_cast<std::uint8_t>(channels[2] & 0xFF)};
+    sprite.texturePath = texture->shared;
+    sprite.flipX = flipX;
+    sprite.flipY = flipY;
+    return true;
+}
+
 void ParseCameraLine(ProtocolState& state) {
     const std::vector<std::string_view>& fields = state.fields;
     if (fields.size() < 3) return;
@@ -194,6 +243,7 @@ void HandleLine(ProtocolState& state, std::string_view line) {
         SplitFields(line, state.fields);
         ParseRectLine(state, state.snapshot.rects);
     } else if (StartsWith(line, "SPRITE|")) {
+        if (ParseCommonSpriteLine(state, line)) return;
         SplitFields(line, state.fields);
         ParseSpriteLine(state);
     } else if (StartsWith(line, "CAMERA|")) {

@@ -68,6 +68,11 @@ ChildProcess::StartError ChildProcess::Start(const std::filesystem::path& progra
         CloseFd(stdinPipe[1]);
         return StartError::StdoutPipe;
     }
+#if defined(F_SETPIPE_SZ)
+    // A busy frame is megabytes of lines; a larger pipe lets the host write it with
+    // fewer waits for us to read. Best effort: the system may refuse the size.
+    ::fcntl(stdoutPipe[0], F_SETPIPE_SZ, 1 << 20);
+#endif
     // Our write end never blocks; Write bounds its own waits.
     if (::fcntl(stdinPipe[1], F_SETFL, ::fcntl(stdinPipe[1], F_GETFL) | O_NONBLOCK) != 0) {
         for (int* fd : {&stdinPipe[0], &stdinPipe[1], &stdoutPipe[0], &stdoutPipe[1]}) CloseFd(*fd);

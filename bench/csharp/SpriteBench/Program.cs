@@ -6,6 +6,10 @@ using Quorvane;
 // bytes allocated per steady frame and a checksum of one frame's bytes, so a change in
 // speed can be checked to leave the output the same.
 //   dotnet run -c Release --project bench/csharp/SpriteBench [-- frames]
+//   dotnet run -c Release --project bench/csharp/SpriteBench -- --verify
+// compares the fast float formatter with float.ToString("R") on every float it takes.
+if (args.Length > 0 && args[0] == "--verify") return Verify();
+
 const int Sprites = 40_000;
 var frames = args.Length > 0 ? int.Parse(args[0]) : 200;
 string[] textures = { "assets/bunny_white.png", "assets/bunny_pink.png", "assets/bunny_blue.png", "assets/bunny_gold.png" };
@@ -49,6 +53,42 @@ foreach (var pathIds in new[] { true, false })
     Array.Sort(times);
     Console.WriteLine($"pathIds={pathIds,-5} ns/sprite median={times[frames / 2]:F1} min={times[0]:F1} " +
                       $"p90={times[frames * 9 / 10]:F1} alloc/frame={allocated} B frame_bytes={bytes} fnv={checksum:x16}");
+}
+
+return 0;
+
+// Every float from 9e-5 up to 1e7 and their negatives, split over the machine's cores.
+static int Verify()
+{
+    var first = BitConverter.SingleToUInt32Bits(9e-5f) - 16;
+    var last = BitConverter.SingleToUInt32Bits(1e7f) + 16;
+    long mismatches = 0, fast = 0;
+    Parallel.For(0, Environment.ProcessorCount, part =>
+    {
+        Span<byte> buffer = stackalloc byte[64];
+        Span<char> chars = stackalloc char[64];
+        long localFast = 0;
+        var parts = (uint)Environment.ProcessorCount;
+        for (var bits = first + (uint)part; bits <= last; bits += parts)
+        {
+            foreach (var sign in new[] { 0u, 0x8000_0000u })
+            {
+                var value = BitConverter.UInt32BitsToSingle(bits | sign);
+                if (!ShortestFloat.TryFormat(value, buffer, out var written)) continue;
+                localFast++;
+                value.TryFormat(chars, out var expectedLength, "R", System.Globalization.CultureInfo.InvariantCulture);
+                var same = written == expectedLength;
+                for (var i = 0; same && i < written; i++) same = buffer[i] == chars[i];
+                if (!same && Interlocked.Increment(ref mismatches) <= 20)
+                {
+                    Console.WriteLine($"{bits | sign:x8}: {System.Text.Encoding.ASCII.GetString(buffer[..written])} != {chars[..expectedLength].ToString()}");
+                }
+            }
+        }
+        Interlocked.Add(ref fast, localFast);
+    });
+    Console.WriteLine($"verified {fast} floats, {mismatches} differ");
+    return mismatches == 0 ? 0 : 1;
 }
 
 static ulong Fnv(ReadOnlySpan<byte> data)

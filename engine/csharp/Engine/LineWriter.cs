@@ -43,7 +43,11 @@ internal sealed class LineWriter
         // "R" is the shortest text that reads back as the same float.
         var span = Reserve(MaxNumberBytes + 1);
         span[0] = (byte)'|';
-        value.TryFormat(span[1..], out var written, "R", CultureInfo.InvariantCulture);
+        // The common magnitudes take the fast formatter; it writes the same bytes.
+        if (!ShortestFloat.TryFormat(value, span[1..], out var written))
+        {
+            value.TryFormat(span[1..], out written, "R", CultureInfo.InvariantCulture);
+        }
         _length += written + 1;
         return this;
     }

@@ -56,7 +56,7 @@ public sealed class Graphics
     {
         DrawCommands.CheckPath(texture, nameof(texture));
         var id = _paths?.Get(texture) ?? -1;
-        _output.Begin("SPRITE").Field(rect).Field(fallback).Texture(texture, id).Field(flipX).Field(flipY).End();
+        _output.Begin("SPRITE"u8).Field(rect).Field(fallback).Texture(texture, id).Field(flipX).Field(flipY).End();
     }
 
     /// <summary>An image with a source rectangle, rotation, tint, flips, layer and sampling.</summary>

@@ -38,6 +38,17 @@ internal sealed class LineWriter
         return this;
     }
 
+    /// <summary>A tag given as UTF-8 bytes: no transcoding on the busiest lines.</summary>
+    public LineWriter Begin(ReadOnlySpan<byte> tag) => Literal(tag);
+
+    /// <summary>Bytes written as they are.</summary>
+    private LineWriter Literal(ReadOnlySpan<byte> bytes)
+    {
+        bytes.CopyTo(Reserve(bytes.Length));
+        _length += bytes.Length;
+        return this;
+    }
+
     public LineWriter Field(float value)
     {
         // "R" is the shortest text that reads back as the same float.
@@ -56,7 +67,10 @@ internal sealed class LineWriter
     {
         var span = Reserve(MaxNumberBytes + 1);
         span[0] = (byte)'|';
-        value.TryFormat(span[1..], out var written, default, CultureInfo.InvariantCulture);
+        // Channels, ids, layers and flags are never negative: skip the general formatter.
+        int written;
+        if (value >= 0) written = DecimalText.WriteUInt((uint)value, span[1..]);
+        else value.TryFormat(span[1..], out written, default, CultureInfo.InvariantCulture);
         _length += written + 1;
         return this;
     }
@@ -84,14 +98,26 @@ internal sealed class LineWriter
         var span = Reserve(MaxNumberBytes + 2);
         span[0] = (byte)'|';
         span[1] = (byte)'#';
-        id.TryFormat(span[2..], out var written, default, CultureInfo.InvariantCulture);
-        _length += written + 2;
+        _length += DecimalText.WriteUInt((uint)id, span[2..]) + 2;
         return this;
     }
 
-    public LineWriter Field(bool value) => Field(value ? "true" : "false");
+    public LineWriter Field(bool value) => Literal(value ? "|true"u8 : "|false"u8);
 
-    public LineWriter Field(Color color) => Field(color.R).Field(color.G).Field(color.B);
+    public LineWriter Field(Color color)
+    {
+        // Three channels of at most three digits each, in one reservation.
+        var span = Reserve(12);
+        var at = 0;
+        span[at++] = (byte)'|';
+        at += DecimalText.WriteUInt(color.R, span[at..]);
+        span[at++] = (byte)'|';
+        at += DecimalText.WriteUInt(color.G, span[at..]);
+        span[at++] = (byte)'|';
+        at += DecimalText.WriteUInt(color.B, span[at..]);
+        _length += at;
+        return this;
+    }
 
     public LineWriter FieldWithAlpha(Color color) => Field(color).Field(color.A);
 

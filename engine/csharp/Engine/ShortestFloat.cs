@@ -49,11 +49,11 @@ internal static class ShortestFloat
         // Whole numbers (below 1e7 < 2^24 here) are exact and their own shortest text.
         if (abs == (int)abs)
         {
-            written = position + WriteUInt((uint)(int)abs, destination[position..]);
+            written = position + DecimalText.WriteUInt((uint)(int)abs, destination[position..]);
             return true;
         }
         var (digits, exponent10) = Shortest(bits & 0x7FFF_FFFF);
-        var count = DigitCount(digits);
+        var count = DecimalText.DigitCount(digits);
         var scientific = exponent10 + count - 1;
         if (scientific < MinExponent || scientific > MaxExponent)
         {
@@ -74,14 +74,14 @@ internal static class ShortestFloat
             destination[0] = (byte)'0';
             destination[1] = (byte)'.';
             destination.Slice(2, zeros).Fill((byte)'0');
-            WriteDigits(digits, destination.Slice(2 + zeros, count));
+            DecimalText.WriteDigits(digits, destination.Slice(2 + zeros, count));
             return 2 + zeros + count;
         }
         var whole = scientific + 1;
         if (whole >= count)
         {
             // ddd000: a whole number the integer path did not take (2^24 and above never gets here).
-            WriteDigits(digits, destination[..count]);
+            DecimalText.WriteDigits(digits, destination[..count]);
             destination.Slice(count, whole - count).Fill((byte)'0');
             return whole;
         }
@@ -89,36 +89,11 @@ internal static class ShortestFloat
         var fraction = count - whole;
         var divisor = Pow10(fraction);
         var high = digits / divisor;
-        WriteDigits(digits - high * divisor, destination.Slice(whole + 1, fraction));
+        DecimalText.WriteDigits(digits - high * divisor, destination.Slice(whole + 1, fraction));
         destination[whole] = (byte)'.';
-        WriteDigits(high, destination[..whole]);
+        DecimalText.WriteDigits(high, destination[..whole]);
         return count + 1;
     }
-
-    /// <summary>Decimal digits of a value, no sign, no leading zeros.</summary>
-    public static int WriteUInt(uint value, Span<byte> destination)
-    {
-        var count = DigitCount(value);
-        WriteDigits(value, destination[..count]);
-        return count;
-    }
-
-    /// <summary>Fills the whole span with the low digits of <paramref name="value"/>, zero padded.</summary>
-    [MethodImpl(MethodImplOptions.AggressiveInlining)]
-    private static void WriteDigits(uint value, Span<byte> destination)
-    {
-        for (var i = destination.Length - 1; i >= 0; i--)
-        {
-            var next = value / 10;
-            destination[i] = (byte)('0' + (value - next * 10));
-            value = next;
-        }
-    }
-
-    [MethodImpl(MethodImplOptions.AggressiveInlining)]
-    internal static int DigitCount(uint value) =>
-        value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : value < 100000 ? 5
-        : value < 1000000 ? 6 : value < 10000000 ? 7 : value < 100000000 ? 8 : value < 1000000000 ? 9 : 10;
 
     private static uint Pow10(int exponent)
     {
@@ -311,4 +286,33 @@ internal static class ShortestFloat
         }
         return table;
     }
+}
+
+/// <summary>Decimal digits of whole numbers, without the general formatter's overhead.</summary>
+internal static class DecimalText
+{
+    /// <summary>Decimal digits of a value, no sign, no leading zeros.</summary>
+    public static int WriteUInt(uint value, Span<byte> destination)
+    {
+        var count = DigitCount(value);
+        WriteDigits(value, destination[..count]);
+        return count;
+    }
+
+    /// <summary>Fills the whole span with the low digits of <paramref name="value"/>, zero padded.</summary>
+    [MethodImpl(MethodImplOptions.AggressiveInlining)]
+    internal static void WriteDigits(uint value, Span<byte> destination)
+    {
+        for (var i = destination.Length - 1; i >= 0; i--)
+        {
+            var next = value / 10;
+            destination[i] = (byte)('0' + (value - next * 10));
+            value = next;
+        }
+    }
+
+    [MethodImpl(MethodImplOptions.AggressiveInlining)]
+    internal static int DigitCount(uint value) =>
+        value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : value < 100000 ? 5
+        : value < 1000000 ? 6 : value < 10000000 ? 7 : value < 100000000 ? 8 : value < 1000000000 ? 9 : 10;
 }

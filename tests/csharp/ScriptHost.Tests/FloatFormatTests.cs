@@ -93,6 +93,30 @@ public class FloatFormatTests
         }
     }
 
+    [Fact]
+    public void WholeNumbersAndColoursMatchInvariantFormatting()
+    {
+        // Ints and colour channels skip int.TryFormat too: every digit count, both signs.
+        var values = new List<int> { int.MinValue, int.MaxValue, -1, 0 };
+        for (var power = 1; power <= 1_000_000_000 && power > 0; power *= 10) values.AddRange(new[] { power - 1, power, power + 1, -power });
+        for (var i = 0; i < 1000; i++) values.Add(i);
+        var writer = new LineWriter();
+        foreach (var value in values)
+        {
+            writer.Field(value).Texture("p.png", Math.Max(value, 0));
+            var id = Math.Max(value, 0).ToString(CultureInfo.InvariantCulture);
+            Assert.Equal("|" + value.ToString(CultureInfo.InvariantCulture) + "|#" + id, Encoding.UTF8.GetString(writer.Written));
+            writer.FlushTo(Stream.Null);
+        }
+        for (var channel = 0; channel < 256; channel++)
+        {
+            writer.Field(new Color((byte)channel, (byte)(255 - channel), (byte)(channel / 3))).Field(channel % 2 == 0);
+            Assert.Equal($"|{channel}|{255 - channel}|{channel / 3}|{(channel % 2 == 0 ? "true" : "false")}",
+                Encoding.UTF8.GetString(writer.Written));
+            writer.FlushTo(Stream.Null);
+        }
+    }
+
     [Theory]
     [InlineData(0f)]
     [InlineData(523.4567f)]

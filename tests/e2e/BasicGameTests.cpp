@@ -95,18 +95,7 @@ TEST(BasicGame, TitleScreenMatchesItsGoldenImage) {
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         const ProcessResult result = RunFromRepositoryRoot(arguments);
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        const auto golden = std::filesystem::path(QUORVANE_SOURCE_DIR) / "tests/e2e/golden/basicgame_title.png";
-        if (std::getenv("QUORVANE_UPDATE_GOLDEN") != nullptr) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
-        int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
-        const auto actual = LoadRgb(shot, width, height);
-        const auto expected = LoadRgb(golden, goldenWidth, goldenHeight);
-        ASSERT_FALSE(actual.empty());
-        ASSERT_FALSE(expected.empty()) << golden;
-        ASSERT_EQ(width, goldenWidth);
-        ASSERT_EQ(height, goldenHeight);
-        int differing = 0;
-        for (int i = 0; i < width * height * 3; ++i) differing += actual[i] != expected[i];
-        EXPECT_EQ(differing, 0) << "the title screen differs from " << golden;
+        QuorvaneTest::ExpectMatchesGolden(shot, std::filesystem::path(QUORVANE_SOURCE_DIR) / "tests/e2e/golden/basicgame_title.png");
     }
 }
 

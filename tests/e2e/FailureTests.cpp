@@ -122,20 +122,7 @@ TEST(GameFailure, ErrorScreenMatchesItsGoldenImage) {
     const auto shot = dir.Path() / "error.png";
     const ProcessResult result = RunFaultyGame("ThrowInUpdate", {"--frames", "30", "--screenshot", shot.string()}, false);
     ASSERT_EQ(result.exitCode, 2) << result.err;
-    const auto golden = kSource / "tests/e2e/golden/error_screen.png";
-    if (std::getenv("QUORVANE_UPDATE_GOLDEN") != nullptr) {
-        std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
-    }
-    int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
-    const Image actual = LoadRgb(shot, width, height);
-    const Image expected = LoadRgb(golden, goldenWidth, goldenHeight);
-    ASSERT_FALSE(actual.empty());
-    ASSERT_FALSE(expected.empty()) << golden;
-    ASSERT_EQ(width, goldenWidth);
-    ASSERT_EQ(height, goldenHeight);
-    int differing = 0;
-    for (int i = 0; i < width * height * 3; ++i) differing += actual.data()[i] != expected.data()[i];
-    EXPECT_EQ(differing, 0) << "the error screen differs from " << golden;
+    QuorvaneTest::ExpectMatchesGolden(shot, kSource / "tests/e2e/golden/error_screen.png");
 }
 
 // How a game folder without "mainAssembly" is searched, with the real host.

@@ -1,8 +1,11 @@
 #include "support/ImageFile.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include <stb_image_write.h>
 
@@ -34,6 +37,22 @@ std::vector<unsigned char> LoadRgb(const std::filesystem::path& path, int& width
         }
     }
     return rgb;
+}
+
+void ExpectMatchesGolden(const std::filesystem::path& shot, const std::filesystem::path& golden) {
+    if (std::getenv("QUORVANE_UPDATE_GOLDEN") != nullptr) {
+        std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
+    }
+    int width = 0, height = 0, goldenWidth = 0, goldenHeight = 0;
+    const std::vector<unsigned char> actual = LoadRgb(shot, width, height);
+    const std::vector<unsigned char> expected = LoadRgb(golden, goldenWidth, goldenHeight);
+    ASSERT_FALSE(actual.empty()) << shot;
+    ASSERT_FALSE(expected.empty()) << golden;
+    ASSERT_EQ(width, goldenWidth);
+    ASSERT_EQ(height, goldenHeight);
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < actual.size(); ++i) differing += actual[i] != expected[i];
+    EXPECT_EQ(differing, 0u) << shot << " differs from " << golden;
 }
 
 }  // namespace QuorvaneTest

@@ -230,6 +230,12 @@ internal sealed class PathIds
     public bool TryGetRecent(string path, out int id)
     {
         var paths = _recentPaths;
+        // Empty slots are null: a null path must still reach the check and throw.
+        if (path is null)
+        {
+            id = -1;
+            return false;
+        }
         for (var i = 0; i < paths.Length; i++)
         {
             if (ReferenceEquals(paths[i], path))

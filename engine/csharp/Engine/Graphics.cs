@@ -54,8 +54,12 @@ public sealed class Graphics
     /// <exception cref="ArgumentException">The path contains "|" or a line break.</exception>
     public void Sprite(string texture, RectF rect, Color fallback, bool flipX = false, bool flipY = false)
     {
-        DrawCommands.CheckPath(texture, nameof(texture));
-        var id = _paths?.Get(texture) ?? -1;
+        // A path that already has an id passed the check then (strings do not change).
+        if (_paths is null || !_paths.TryGetRecent(texture, out var id))
+        {
+            DrawCommands.CheckPath(texture, nameof(texture));
+            id = _paths?.Get(texture) ?? -1;
+        }
         _output.Begin("SPRITE"u8).Field(rect).Field(fallback).Texture(texture, id).Field(flipX).Field(flipY).End();
     }
 
@@ -214,7 +218,35 @@ internal sealed class PathIds
     private string? _lastPath;
     private int _lastId = -1;
 
+    // The last few paths by reference: games cycle over a handful of textures, which a
+    // single last-path check misses every time.
+    private readonly string?[] _recentPaths = new string?[4];
+    private readonly int[] _recentIds = new int[4];
+    private int _nextRecent;
+
     public PathIds(LineWriter output) => _output = output;
+
+    /// <summary>The id of a path that was recently given one, without hashing it.</summary>
+    public bool TryGetRecent(string path, out int id)
+    {
+        var paths = _recentPaths;
+        // Empty slots are null: a null path must still reach the check and throw.
+        if (path is null)
+        {
+            id = -1;
+            return false;
+        }
+        for (var i = 0; i < paths.Length; i++)
+        {
+            if (ReferenceEquals(paths[i], path))
+            {
+                id = _recentIds[i];
+                return true;
+            }
+        }
+        id = -1;
+        return false;
+    }
 
     /// <summary>The id of the path (declaring it first if new), or -1 to send the path itself.</summary>
     public int Get(string path)
@@ -229,6 +261,9 @@ internal sealed class PathIds
         }
         _lastPath = path;
         _lastId = id;
+        _recentPaths[_nextRecent] = path;
+        _recentIds[_nextRecent] = id;
+        _nextRecent = (_nextRecent + 1) & 3;
         return id;
     }
 }

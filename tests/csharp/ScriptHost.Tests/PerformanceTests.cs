@@ -76,6 +76,24 @@ public class PerformanceTests
     }
 
     [Fact]
+    public void CyclingTexturesKeepTheirIdsAndBadPathsStillThrow()
+    {
+        // Five textures: one more than the recent-path cache holds, so entries are evicted.
+        var paths = new[] { "a.png", "b.png", "c.png", "d.png", "e.png" };
+        var writer = new LineWriter();
+        var graphics = new Graphics(writer, pathIds: true);
+        for (var i = 0; i < 15; i++) graphics.Sprite(paths[i % 5], new RectF(0, 0, 1, 1), Color.White);
+        var lines = Encoding.UTF8.GetString(writer.Written).Split('\n', StringSplitOptions.RemoveEmptyEntries);
+        Assert.Equal(paths.Select((path, id) => $"XPATH|{id}|{path}"), lines.Where(line => line.StartsWith("XPATH|", StringComparison.Ordinal)));
+        Assert.Equal(Enumerable.Range(0, 15).Select(i => $"SPRITE|0|0|1|1|255|255|255|#{i % 5}|false|false"),
+            lines.Where(line => line.StartsWith("SPRITE|", StringComparison.Ordinal)));
+        Assert.Throws<ArgumentException>(() => graphics.Sprite("x|y.png", new RectF(0, 0, 1, 1), Color.White));
+        Assert.Throws<ArgumentNullException>(() => graphics.Sprite(null!, new RectF(0, 0, 1, 1), Color.White));
+        Assert.Throws<ArgumentNullException>(() => new Graphics(new LineWriter(), pathIds: true)
+            .Sprite(null!, new RectF(0, 0, 1, 1), Color.White));
+    }
+
+    [Fact]
     public void NumbersAreWrittenAsInvariantRoundTripText()
     {
         var floats = new[]
